@@ -1,0 +1,107 @@
+#include "cli/command_line.h"
+
+#include <array>
+#include <optional>
+
+namespace tablemark {
+namespace {
+
+// First code points of the ten-digit runs accepted besides 0-9.
+constexpr std::array<char16_t, 17> kDigitZeros{
+    0x0660, 0x06F0, 0x0966, 0x09E6, 0x0A66, 0x0AE6, 0x0B66, 0x0C66, 0x0CE6,
+    0x0D66, 0x0E50, 0x0ED0, 0x0F20, 0x1040, 0x17E0, 0x1810, 0xFF10,
+};
+
+std::optional<std::uint32_t> DigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  for (char16_t zero : kDigitZeros) {
+    if (c >= zero && c < zero + 10) return c - zero;
+  }
+  return std::nullopt;
+}
+
+bool IsWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+}  // namespace
+
+std::u16string_view SwitchCharacters(Dialect dialect) {
+  return dialect == Dialect::Windows ? u"-/\\" : u"-";
+}
+
+std::int32_t IntegerValue(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsWhiteSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  // Unsigned arithmetic wraps without undefined behaviour; the conversion
+  // back to signed is modular in C++20.
+  std::uint32_t value = 0;
+  for (; i < text.size(); ++i) {
+    std::optional<std::uint32_t> digit = DigitValue(text[i]);
+    if (!digit) break;
+    value = value * 10u + *digit;
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
+                                   std::u16string_view switchCharacters) {
+  ParsedCommandLine result;
+  const std::size_t count = args.size();
+  if (count <= 1 || count > 5) {
+    result.verdict = CommandLineVerdict::BadUsage;
+    return result;
+  }
+  RunSettings& settings = result.settings;
+  std::size_t i = 1;
+  while (i < count) {
+    const std::u16string& arg = args[i];
+    const bool isSwitch = !arg.empty() && switchCharacters.find(arg[0]) != std::u16string_view::npos;
+    if (isSwitch) {
+      const char16_t letter = arg.size() > 1 ? arg[1] : u'\0';
+      switch (letter) {
+        case u'?':
+        case u'H':
+        case u'h':
+          result.verdict = CommandLineVerdict::Help;
+          return result;
+        case u'C':
+        case u'c':
+        case u'D':
+        case u'd': {
+          std::u16string_view value = std::u16string_view(arg).substr(2);
+          if (value.empty()) {
+            if (i + 1 >= count) throw MissingSwitchValue{};
+            value = args[++i];
+          }
+          if (letter == u'C' || letter == u'c') {
+            settings.codePage = IntegerValue(value);
+          } else {
+            settings.fullPath.assign(value);
+          }
+          ++i;
+          break;
+        }
+        default:
+          result.verdict = CommandLineVerdict::BadUsage;
+          return result;
+      }
+    } else if (i == 1) {
+      settings.fullPath = arg;
+      i = 2;
+    } else if (i == 2) {
+      settings.codePage = IntegerValue(arg);
+      i = 3;
+    } else {
+      result.verdict = CommandLineVerdict::BadUsage;
+      return result;
+    }
+  }
+  return result;
+}
+
+}  // namespace tablemark

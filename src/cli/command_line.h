@@ -1,0 +1,54 @@
+// The command line: what a run is asked to do, and the exit status it ends
+// with.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace tablemark {
+
+enum ExitStatus : int {
+  kAllHandled = 0,    // the scan ended and no table failed; also after help
+  kSomeFailed = 1,    // the scan ended, but a table failed or was refused
+  kRefused = 2,       // usage shown for a bad command line, or the run ended early
+};
+
+struct RunSettings {
+  std::u16string fullPath;  // empty stands for the current directory
+  std::int32_t codePage = 866;
+};
+
+enum class CommandLineVerdict {
+  Run,        // settings are filled
+  Help,       // show the usage text, exit status 0
+  BadUsage,   // show the usage text, exit status 2
+};
+
+struct ParsedCommandLine {
+  CommandLineVerdict verdict = CommandLineVerdict::Run;
+  RunSettings settings;
+};
+
+// Thrown for a c or d switch that is the last argument and has nothing
+// after its letter; the top-level frame reports it as an unexpected error.
+struct MissingSwitchValue {};
+
+// The characters that begin a switch: "-/\\" on Windows. On POSIX only "-",
+// because "/" begins every absolute path.
+std::u16string_view SwitchCharacters(Dialect dialect);
+
+// Applies the argument grammar to `args`, whose first element is the
+// program name. Throws MissingSwitchValue as described above.
+ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
+                                   std::u16string_view switchCharacters);
+
+// The integer value of a text: leading white space, one optional sign, then
+// decimal digits of any of the usual scripts up to the first non-digit.
+// Wraps around in 32 bits; no digits give 0.
+std::int32_t IntegerValue(std::u16string_view text);
+
+}  // namespace tablemark

@@ -1,0 +1,104 @@
+#include "platform/posix/console_charset.h"
+
+#include <array>
+#include <cerrno>
+
+#include "platform/posix/utf8_escape.h"
+
+namespace tablemark::posix {
+namespace {
+
+bool NamesUtf8OrAscii(std::string_view codeset) {
+  for (std::string_view name : {"UTF-8", "utf-8", "UTF8", "utf8", "ANSI_X3.4-1968", "ASCII",
+                                "US-ASCII", "646", ""}) {
+    if (codeset == name) return true;
+  }
+  return false;
+}
+
+// Converts `input` completely with `converter`, appending to `out`; false if
+// some of it could not be converted.
+bool ConvertAll(iconv_t converter, std::string_view input, std::string& out) {
+  std::array<char, 64> buffer;
+  char* in = const_cast<char*>(input.data());
+  std::size_t inLeft = input.size();
+  while (true) {
+    char* outPtr = buffer.data();
+    std::size_t outLeft = buffer.size();
+    const std::size_t done =
+        iconv(converter, inLeft != 0 ? &in : nullptr, &inLeft, &outPtr, &outLeft);
+    out.append(buffer.data(), buffer.size() - outLeft);
+    if (done != static_cast<std::size_t>(-1)) {
+      if (inLeft == 0) {
+        // Flush any shift state; stop once nothing more comes out.
+        outPtr = buffer.data();
+        outLeft = buffer.size();
+        iconv(converter, nullptr, nullptr, &outPtr, &outLeft);
+        out.append(buffer.data(), buffer.size() - outLeft);
+        return true;
+      }
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    return false;
+  }
+}
+
+}  // namespace
+
+ConsoleCharset::ConsoleCharset(std::string_view codeset) {
+  if (NamesUtf8OrAscii(codeset)) return;
+  const std::string name(codeset);
+  toConsole_ = iconv_open(name.c_str(), "UTF-8");
+  fromLocale_ = iconv_open("UTF-8", name.c_str());
+}
+
+ConsoleCharset::~ConsoleCharset() {
+  if (toConsole_ != kNoConverter) iconv_close(toConsole_);
+  if (fromLocale_ != kNoConverter) iconv_close(fromLocale_);
+}
+
+void ConsoleCharset::encode(std::u16string_view text, std::string& out) {
+  if (isUtf8()) {
+    EncodeBytes(text, out);
+    return;
+  }
+  out.clear();
+  // One character at a time, so that a character the set lacks costs only
+  // itself a '?'.
+  std::string utf8;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (IsEscapedByte(c)) {
+      out += static_cast<char>(c - 0xDC00);
+      continue;
+    }
+    std::size_t units = 1;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      units = 2;
+    }
+    EncodeBytes(text.substr(i, units), utf8);
+    i += units - 1;
+    const std::size_t before = out.size();
+    if (!ConvertAll(toConsole_, utf8, out)) {
+      out.resize(before);
+      out += '?';
+      iconv(toConsole_, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+}
+
+void ConsoleCharset::decodeLocaleText(std::string_view text, std::u16string& out) {
+  if (fromLocale_ != kNoConverter) {
+    scratch_.clear();
+    if (ConvertAll(fromLocale_, text, scratch_)) {
+      DecodeBytes(scratch_, out);
+      return;
+    }
+    iconv(fromLocale_, nullptr, nullptr, nullptr, nullptr);
+  }
+  DecodeBytes(text, out);
+}
+
+}  // namespace tablemark::posix

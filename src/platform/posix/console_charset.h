@@ -1,0 +1,38 @@
+// The console's character set on POSIX: the one the process locale names.
+// In the C/POSIX locale, whose set is ASCII and could show none of the
+// Russian texts, UTF-8 is used instead.
+#pragma once
+
+#include <iconv.h>
+
+#include <string>
+#include <string_view>
+
+namespace tablemark::posix {
+
+class ConsoleCharset {
+ public:
+  // `codeset` as nl_langinfo(CODESET) gives it.
+  explicit ConsoleCharset(std::string_view codeset);
+  ~ConsoleCharset();
+  ConsoleCharset(const ConsoleCharset&) = delete;
+  ConsoleCharset& operator=(const ConsoleCharset&) = delete;
+
+  bool isUtf8() const { return toConsole_ == kNoConverter; }
+
+  // Replaces `out` with `text` in the console's set. A character the set
+  // lacks becomes '?'; an escaped byte is written as the original byte.
+  void encode(std::u16string_view text, std::string& out);
+
+  // Replaces `out` with the UTF-16 form of a text the C library produced in
+  // the locale's set (strerror).
+  void decodeLocaleText(std::string_view text, std::u16string& out);
+
+ private:
+  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+  iconv_t toConsole_ = kNoConverter;
+  iconv_t fromLocale_ = kNoConverter;
+  std::string scratch_;
+};
+
+}  // namespace tablemark::posix

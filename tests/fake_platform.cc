@@ -1,0 +1,190 @@
+#include "fake_platform.h"
+
+#include <stdexcept>
+
+namespace tablemark::testing {
+namespace {
+
+std::u16string Number(ErrorCode code) {
+  std::string digits = std::to_string(code);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+}  // namespace
+
+FakePlatform::~FakePlatform() = default;
+
+std::u16string FakePlatform::key(std::u16string path) const {
+  const char16_t separator = dialect_ == Dialect::Windows ? u'\\' : u'/';
+  while (path.size() > 1 && path.back() == separator) path.pop_back();
+  return path;
+}
+
+void FakePlatform::addDirectory(const std::u16string& path) { directories_[key(path)]; }
+
+FakeFile& FakePlatform::addFile(const std::u16string& directory, const std::u16string& name,
+                                std::vector<std::uint8_t> bytes) {
+  auto& entries = directories_[key(directory)];
+  FakeFile& entry = entries.emplace_back();
+  entry.name = name;
+  entry.bytes = std::move(bytes);
+  return entry;
+}
+
+FakeFile& FakePlatform::addSubdirectory(const std::u16string& directory,
+                                        const std::u16string& name) {
+  FakeFile& entry = addFile(directory, name);
+  entry.isDirectory = true;
+  return entry;
+}
+
+FakeFile& FakePlatform::file(const std::u16string& directory, const std::u16string& name) {
+  for (FakeFile& entry : directories_.at(key(directory))) {
+    if (entry.name == name) return entry;
+  }
+  throw std::out_of_range("no such fake file");
+}
+
+void FakePlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
+  console.push_back({stream, std::u16string(text)});
+}
+
+void FakePlatform::appendErrorText(ErrorCode code, std::u16string& out) {
+  out += u"system text " + Number(code);
+  if (dialect_ == Dialect::Windows) out += u"\r\n";
+}
+
+bool FakePlatform::currentDirectory(std::u16string& path, ErrorCode& error) {
+  if (currentDirectoryFault) {
+    error = currentDirectoryFault->code;
+    return false;
+  }
+  path = workingDirectory;
+  return true;
+}
+
+bool FakePlatform::pathExists(const std::u16string& path, ErrorCode& error) {
+  if (pathExistsFault) {
+    error = pathExistsFault->code;
+    return false;
+  }
+  if (directories_.count(key(path)) != 0) return true;
+  // A file counts as existing too.
+  const std::u16string whole = key(path);
+  const std::size_t cut = whole.find_last_of(u"/\\");
+  if (cut != std::u16string::npos) {
+    const auto parent = directories_.find(key(whole.substr(0, cut == 0 ? 1 : cut)));
+    if (parent != directories_.end()) {
+      for (const FakeFile& entry : parent->second) {
+        if (entry.name == whole.substr(cut + 1)) return true;
+      }
+    }
+  }
+  error = 2;
+  return false;
+}
+
+bool FakePlatform::deliver(Search& search, DirectoryEntry& entry) {
+  const auto& entries = directories_.at(search.directory);
+  if (search.next >= entries.size()) return false;
+  if (entriesBeforeBreak && search.delivered >= *entriesBeforeBreak) return false;
+  entry.name = entries[search.next].name;
+  entry.isDirectory = entries[search.next].isDirectory;
+  ++search.next;
+  ++search.delivered;
+  return true;
+}
+
+bool FakePlatform::startSearch(const std::u16string& directory, DirectorySearch& search,
+                               DirectoryEntry& first, ErrorCode& error) {
+  events.push_back(u"start " + directory);
+  if (startSearchFault) {
+    error = startSearchFault->code;
+    return false;
+  }
+  const auto found = directories_.find(key(directory));
+  if (found == directories_.end()) {
+    error = 267;  // ERROR_DIRECTORY, as Windows reports a file searched as a directory
+    return false;
+  }
+  const std::intptr_t handle = nextHandle_++;
+  searches_[handle] = Search{found->first};
+  search.adopt(*this, handle);
+  ++openSearches;
+  if (!deliver(searches_[handle], first)) {
+    error = 18;  // ERROR_NO_MORE_FILES
+    search.reset();
+    return false;
+  }
+  return true;
+}
+
+bool FakePlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
+  events.push_back(u"next");
+  return deliver(searches_.at(search.native()), entry);
+}
+
+bool FakePlatform::openTable(const DirectorySearch& search, const std::u16string& directory,
+                             std::u16string_view name, TableFile& file, ErrorCode& error) {
+  events.push_back(u"open " + directory + std::u16string(name));
+  const std::u16string& searched = searches_.at(search.native()).directory;
+  if (key(directory) != searched) throw std::logic_error("opened outside the searched directory");
+  FakeFile& target = this->file(searched, std::u16string(name));
+  if (target.openFault) {
+    error = target.openFault->code;
+    return false;
+  }
+  const std::intptr_t handle = nextHandle_++;
+  opens_[handle] = Open{&target};
+  file.adopt(*this, handle);
+  ++openTables;
+  return true;
+}
+
+Transfer FakePlatform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {
+  Open& open = opens_.at(file.native());
+  if (open.file->readFault) return Transfer{open.file->readFault->code, 0};
+  const auto& bytes = open.file->bytes;
+  std::size_t count = 0;
+  while (count < buffer.size() && open.position < bytes.size()) {
+    buffer[count++] = bytes[open.position++];
+  }
+  return Transfer{0, count};
+}
+
+bool FakePlatform::seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) {
+  Open& open = opens_.at(file.native());
+  if (open.file->seekFault) {
+    error = open.file->seekFault->code;
+    return false;
+  }
+  open.position = offset;
+  return true;
+}
+
+Transfer FakePlatform::writeTable(TableFile& file, std::span<const std::uint8_t> bytes) {
+  Open& open = opens_.at(file.native());
+  if (open.file->writeFault) return Transfer{open.file->writeFault->code, 0};
+  if (open.file->writeCount) return Transfer{0, *open.file->writeCount};
+  auto& content = open.file->bytes;
+  for (std::uint8_t byte : bytes) {
+    if (open.position >= content.size()) content.resize(open.position + 1);
+    content[open.position++] = byte;
+  }
+  ++open.file->writes;
+  return Transfer{0, bytes.size()};
+}
+
+void FakePlatform::closeTable(std::intptr_t native) {
+  events.push_back(u"close " + opens_.at(native).file->name);
+  opens_.erase(native);
+  --openTables;
+}
+
+void FakePlatform::endSearch(std::intptr_t native) {
+  events.push_back(u"end search");
+  searches_.erase(native);
+  --openSearches;
+}
+
+}  // namespace tablemark::testing

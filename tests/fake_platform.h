@@ -1,0 +1,97 @@
+// An in-memory Platform for the unit tests: directories and files live in
+// memory, every call can be made to fail with any code, and the console
+// is recorded line by line.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tablemark::testing {
+
+// A failure to inject: the call fails and the system gives `code`.
+struct Fault {
+  ErrorCode code = 0;
+};
+
+struct FakeFile {
+  std::u16string name;
+  bool isDirectory = false;
+  std::vector<std::uint8_t> bytes;
+  std::optional<Fault> openFault, readFault, seekFault, writeFault;
+  std::optional<std::size_t> writeCount;  // bytes a write claims, when set
+  int writes = 0;                         // successful write calls
+};
+
+struct ConsoleLine {
+  ConsoleStream stream;
+  std::u16string text;
+  bool operator==(const ConsoleLine&) const = default;
+};
+
+class FakePlatform final : public Platform {
+ public:
+  explicit FakePlatform(Dialect dialect = Dialect::Posix) : dialect_(dialect) {}
+  ~FakePlatform() override;
+
+  // Set-up. Paths are given without a trailing separator.
+  void addDirectory(const std::u16string& path);
+  FakeFile& addFile(const std::u16string& directory, const std::u16string& name,
+                    std::vector<std::uint8_t> bytes = {});
+  FakeFile& addSubdirectory(const std::u16string& directory, const std::u16string& name);
+  FakeFile& file(const std::u16string& directory, const std::u16string& name);
+
+  std::u16string workingDirectory = u"/work";
+  std::optional<Fault> currentDirectoryFault, pathExistsFault, startSearchFault;
+  // The search breaks off (nextEntry fails) after delivering this many.
+  std::optional<std::size_t> entriesBeforeBreak;
+
+  // What happened.
+  std::vector<ConsoleLine> console;
+  std::vector<std::u16string> events;  // "open x", "close x", "next", "end search"
+  int openTables = 0;
+  int openSearches = 0;
+
+  // Platform.
+  Dialect dialect() const override { return dialect_; }
+  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  void appendErrorText(ErrorCode code, std::u16string& out) override;
+  bool currentDirectory(std::u16string& path, ErrorCode& error) override;
+  bool pathExists(const std::u16string& path, ErrorCode& error) override;
+  bool startSearch(const std::u16string& directory, DirectorySearch& search,
+                   DirectoryEntry& first, ErrorCode& error) override;
+  bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
+  bool openTable(const DirectorySearch& search, const std::u16string& directory,
+                 std::u16string_view name, TableFile& file, ErrorCode& error) override;
+  Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
+  bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
+  Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
+
+ private:
+  void closeTable(std::intptr_t native) override;
+  void endSearch(std::intptr_t native) override;
+
+  struct Search {
+    std::u16string directory;
+    std::size_t next = 0;
+    std::size_t delivered = 0;
+  };
+  struct Open {
+    FakeFile* file;
+    std::size_t position = 0;
+  };
+  std::u16string key(std::u16string path) const;
+  bool deliver(Search& search, DirectoryEntry& entry);
+
+  Dialect dialect_;
+  std::map<std::u16string, std::vector<FakeFile>> directories_;
+  std::map<std::intptr_t, Search> searches_;
+  std::map<std::intptr_t, Open> opens_;
+  std::intptr_t nextHandle_ = 1;
+};
+
+}  // namespace tablemark::testing

@@ -1,0 +1,132 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tablemark {
+namespace {
+
+struct GrammarCase {
+  std::vector<std::u16string> args;  // after the program name
+  CommandLineVerdict verdict;
+  std::u16string fullPath = u"";
+  std::int32_t codePage = 866;
+};
+
+ParsedCommandLine Parse(const std::vector<std::u16string>& args, Dialect dialect) {
+  std::vector<std::u16string> argv{u"tablemark"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ParseCommandLine(argv, SwitchCharacters(dialect));
+}
+
+void ExpectParsed(const GrammarCase& c, Dialect dialect) {
+  const ParsedCommandLine parsed = Parse(c.args, dialect);
+  EXPECT_EQ(parsed.verdict, c.verdict);
+  if (c.verdict == CommandLineVerdict::Run) {
+    EXPECT_EQ(parsed.settings.fullPath, c.fullPath);
+    EXPECT_EQ(parsed.settings.codePage, c.codePage);
+  }
+}
+
+constexpr auto kRun = CommandLineVerdict::Run;
+constexpr auto kHelp = CommandLineVerdict::Help;
+constexpr auto kBad = CommandLineVerdict::BadUsage;
+
+TEST(CommandLine, WindowsGrammar) {
+  const std::vector<GrammarCase> cases{
+      {{}, kBad},
+      {{u"a", u"b", u"c", u"d", u"e"}, kBad},
+      {{u"/?"}, kHelp},
+      {{u"-h"}, kHelp},
+      {{u"\\H"}, kHelp},
+      {{u"/help"}, kHelp},
+      {{u"/?", u"/x"}, kHelp},  // later arguments are not looked at
+      {{u"/x"}, kBad},
+      {{u"-"}, kBad},
+      {{u"/"}, kBad},
+      {{u"C:\\Data", u"1251"}, kRun, u"C:\\Data", 1251},
+      {{u"C:\\Data", u"/c", u"1251"}, kRun, u"C:\\Data", 1251},
+      {{u"C:\\Data", u"/c1251"}, kRun, u"C:\\Data", 1251},
+      {{u"C:\\Data", u"-C1251"}, kRun, u"C:\\Data", 1251},
+      {{u"/c", u"1251", u"C:\\Data"}, kBad},
+      {{u"/d", u"C:\\Data", u"1251"}, kBad},
+      {{u"/d", u"C:\\Data", u"/c", u"1251"}, kRun, u"C:\\Data", 1251},
+      {{u"/dC:\\Data", u"1251"}, kRun, u"C:\\Data", 1251},  // 1251 stands at index 2
+      {{u"1251"}, kRun, u"1251", 866},
+      {{u"/c", u"1251"}, kRun, u"", 1251},
+      {{u"\\Data"}, kRun, u"ata", 866},
+      {{u"\\\\server\\share"}, kBad},
+      {{u"/dir"}, kRun, u"ir", 866},
+      {{u"/c", u"abc"}, kRun, u"", 0},
+      {{u"/c", u"-866"}, kRun, u"", -866},
+      {{u"/c", u"4294968162"}, kRun, u"", 866},
+      {{u""}, kRun, u"", 866},
+      {{u"", u""}, kRun, u"", 0},
+      {{u"/d", u"-c"}, kRun, u"-c", 866},  // the value is the whole next argument
+      {{u"/c850", u"/c1251"}, kRun, u"", 1251},  // a later setting wins
+      {{u"a", u"/db"}, kRun, u"b", 866},
+  };
+  for (const GrammarCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args.size()) + " args");
+    ExpectParsed(c, Dialect::Windows);
+  }
+}
+
+TEST(CommandLine, PosixSwitchesAreMinusOnly) {
+  const std::vector<GrammarCase> cases{
+      {{u"/srv/data", u"1251"}, kRun, u"/srv/data", 1251},
+      {{u"/help"}, kRun, u"/help", 866},
+      {{u"\\H"}, kRun, u"\\H", 866},
+      {{u"-h"}, kHelp},
+      {{u"-?"}, kHelp},
+      {{u"-help"}, kHelp},
+      {{u"-x"}, kBad},
+      {{u"-"}, kBad},
+      {{u"-d", u"/srv/data", u"-c", u"1251"}, kRun, u"/srv/data", 1251},
+      {{u"-c", u"1251", u"/srv/data"}, kBad},
+      {{u"/srv/data", u"-c1253"}, kRun, u"/srv/data", 1253},
+  };
+  for (const GrammarCase& c : cases) ExpectParsed(c, Dialect::Posix);
+}
+
+TEST(CommandLine, SwitchWithoutValueAtTheEndIsAnError) {
+  for (const std::vector<std::u16string>& args :
+       std::vector<std::vector<std::u16string>>{{u"C:\\Data", u"/c"}, {u"/d"}, {u"-C"}, {u"-D"}}) {
+    EXPECT_THROW(Parse(args, Dialect::Windows), MissingSwitchValue);
+  }
+}
+
+TEST(CommandLine, IntegerValue) {
+  const std::vector<std::pair<std::u16string, std::int32_t>> cases{
+      {u"1251", 1251},
+      {u"  \t1251", 1251},
+      {u"+1251", 1251},
+      {u"-866", -866},
+      {u"1251x", 1251},
+      {u"12 51", 12},
+      {u"abc", 0},
+      {u"", 0},
+      {u"-", 0},
+      {u"+-1", 0},
+      {u" - 1", 0},
+      {u"\uFF11\uFF12\uFF15\uFF11", 1251},  // full-width
+      {u"\u0967\u0968\u096B\u0967", 1251},  // Devanagari
+      {u"\u0661\u0662\u0665\u0661", 1251},  // Arabic-Indic
+      {u"\u1811\u1818", 18},                // Mongolian
+      {u"1\u0968\uFF15", 125},              // mixed runs
+      {u"\u0965", 0},                       // just below a run
+      {u"\uFF1A", 0},                       // just above one
+      {u"4294968162", 866},
+      {u"2147483647", 2147483647},
+      {u"2147483648", INT32_MIN},
+      {u"-2147483648", INT32_MIN},
+      {u"99999999999999999999", 1661992959},
+  };
+  for (const auto& [text, value] : cases) {
+    EXPECT_EQ(IntegerValue(text), value) << std::string(text.begin(), text.end());
+  }
+}
+
+}  // namespace
+}  // namespace tablemark

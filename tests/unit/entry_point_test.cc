@@ -1,0 +1,66 @@
+#include "cli/entry_point.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/console_messages.h"
+#include "fake_platform.h"
+
+namespace tablemark {
+namespace {
+
+using testing::ConsoleLine;
+using testing::FakePlatform;
+
+struct RunCase {
+  std::vector<std::u16string> args;  // after the program name
+  int status;
+  std::vector<ConsoleLine> console;
+  std::uint8_t markAfter;  // byte 29 of /d/t.dbf afterwards
+};
+
+TEST(RunTablemark, WholeRuns) {
+  const std::u16string usage = UsageText(Dialect::Posix);
+  const ConsoleLine usageLine{ConsoleStream::Output, usage};
+  const ConsoleLine badCodePage{ConsoleStream::Error, std::u16string(kBadCodePageText)};
+  const ConsoleLine unexpected{ConsoleStream::Error, u"Неожиданная ошибка"};
+  const std::vector<RunCase> cases{
+      {{}, 2, {usageLine}, 0x65},
+      {{u"/d", u"1", u"2", u"3", u"4"}, 2, {usageLine}, 0x65},
+      {{u"-x"}, 2, {usageLine}, 0x65},
+      {{u"-"}, 2, {usageLine}, 0x65},
+      {{u"-h"}, 0, {usageLine}, 0x65},
+      {{u"-?"}, 0, {usageLine}, 0x65},
+      {{u"-help"}, 0, {usageLine}, 0x65},
+      {{u"-c", u"1258"}, 2, {badCodePage}, 0x65},
+      {{u"-c", u"7"}, 2, {badCodePage}, 0x65},
+      {{u"-c", u"-866"}, 2, {badCodePage}, 0x65},
+      {{u"/missing", u"1258"}, 2, {badCodePage}, 0x65},  // the code page is checked first
+      {{u"-c", u"1251", u"-d"}, 2, {unexpected}, 0x65},
+      {{u"/d", u"1251"}, 0, {}, 0xC9},
+      {{u"-d", u"/d/", u"-c", u"abc"}, 0, {}, 0x00},
+      {{u"-c", u"1253"}, 0, {}, 0xCB},  // the current directory
+      {{u"/missing"},
+       2,
+       {{ConsoleStream::Error, u"В функции GetFileAttributes() возникла ошибка 2: system text 2"}},
+       0x65},
+  };
+  for (const RunCase& c : cases) {
+    FakePlatform platform;
+    platform.workingDirectory = u"/d";
+    platform.addDirectory(u"/d");
+    std::vector<std::uint8_t> table(32, 0);
+    table[29] = 0x65;
+    platform.addFile(u"/d", u"t.dbf", table);
+    std::vector<std::u16string> argv{u"tablemark"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+
+    EXPECT_EQ(RunTablemark(platform, argv), c.status) << argv.size();
+    EXPECT_EQ(platform.console, c.console) << argv.size();
+    EXPECT_EQ(platform.file(u"/d", u"t.dbf").bytes[29], c.markAfter);
+    EXPECT_EQ(platform.openTables, 0);
+    EXPECT_EQ(platform.openSearches, 0);
+  }
+}
+
+}  // namespace
+}  // namespace tablemark
