@@ -1,0 +1,165 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+
+namespace tablemark::win32 {
+namespace {
+
+// wchar_t is UTF-16 on Windows: text crosses by copying code units.
+void Widen(std::u16string_view text, std::wstring& out) { out.assign(text.begin(), text.end()); }
+
+void Narrow(const wchar_t* text, std::u16string& out) {
+  out.assign(text, text + std::wcslen(text));
+}
+
+HANDLE AsHandle(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
+
+bool Fail(ErrorCode& error) {
+  error = static_cast<ErrorCode>(GetLastError());
+  return false;
+}
+
+Transfer LastErrorTransfer() { return Transfer{static_cast<ErrorCode>(GetLastError()), 0}; }
+
+// One directory search: the find handle and the entry data it fills.
+struct Search {
+  HANDLE find = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAW data{};
+};
+
+Search* AsSearch(std::intptr_t native) { return reinterpret_cast<Search*>(native); }
+
+void Deliver(const WIN32_FIND_DATAW& data, DirectoryEntry& entry) {
+  Narrow(data.cFileName, entry.name);
+  entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+void Win32Platform::writeLine(ConsoleStream stream, std::u16string_view text) {
+  FILE* out = stream == ConsoleStream::Output ? stdout : stderr;
+  Widen(text, path_);
+  bytes_.clear();
+  if (!path_.empty()) {
+    // The OEM code page, as CharToOemW converts; sized first, since a
+    // double-byte OEM code page can need two bytes a character.
+    const int length = static_cast<int>(path_.size());
+    const int size = WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, nullptr, 0, nullptr,
+                                         nullptr);
+    bytes_.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+    if (size > 0) {
+      WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, bytes_.data(), size, nullptr,
+                          nullptr);
+    }
+  }
+  bytes_ += '\n';  // the stream is in text mode: this becomes CR LF
+  std::fwrite(bytes_.data(), 1, bytes_.size(), out);
+  std::fflush(out);
+}
+
+void Win32Platform::appendErrorText(ErrorCode code, std::u16string& out) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+      static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length != 0 && text != nullptr) out.append(text, text + length);
+  if (text != nullptr) LocalFree(text);
+}
+
+bool Win32Platform::currentDirectory(std::u16string& path, ErrorCode& error) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) return Fail(error);
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      break;
+    }
+    buffer.resize(length);  // the length needed, NUL included
+  }
+  path.assign(buffer.begin(), buffer.end());
+  return true;
+}
+
+bool Win32Platform::pathExists(const std::u16string& path, ErrorCode& error) {
+  Widen(path, path_);
+  if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail(error);
+  return true;
+}
+
+bool Win32Platform::startSearch(const std::u16string& directory, DirectorySearch& search,
+                                DirectoryEntry& first, ErrorCode& error) {
+  Widen(directory, path_);
+  path_ += L"*.*";
+  auto state = std::make_unique<Search>();
+  state->find = FindFirstFileW(path_.c_str(), &state->data);
+  if (state->find == INVALID_HANDLE_VALUE) return Fail(error);
+  Deliver(state->data, first);
+  search.adopt(*this, reinterpret_cast<std::intptr_t>(state.release()));
+  return true;
+}
+
+bool Win32Platform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
+  Search* state = AsSearch(search.native());
+  if (!FindNextFileW(state->find, &state->data)) return false;
+  Deliver(state->data, entry);
+  return true;
+}
+
+bool Win32Platform::openTable(const DirectorySearch& /*search*/, const std::u16string& directory,
+                              std::u16string_view name, TableFile& file, ErrorCode& error) {
+  Widen(directory, path_);
+  path_.append(name.begin(), name.end());
+  const HANDLE handle = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Fail(error);
+  file.adopt(*this, reinterpret_cast<std::intptr_t>(handle));
+  // A device name such as CON.dbf opens the console, whose first read would
+  // wait for the keyboard; a pipe would wait for a writer.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    file.reset();
+    error = ERROR_NOT_SUPPORTED;
+    return false;
+  }
+  return true;
+}
+
+Transfer Win32Platform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(file.native()), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                nullptr)) {
+    return LastErrorTransfer();
+  }
+  return Transfer{0, got};
+}
+
+bool Win32Platform::seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) {
+  if (SetFilePointer(AsHandle(file.native()), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
+      INVALID_SET_FILE_POINTER) {
+    return Fail(error);
+  }
+  return true;
+}
+
+Transfer Win32Platform::writeTable(TableFile& file, std::span<const std::uint8_t> bytes) {
+  DWORD written = 0;
+  if (!WriteFile(AsHandle(file.native()), bytes.data(), static_cast<DWORD>(bytes.size()),
+                 &written, nullptr)) {
+    return LastErrorTransfer();
+  }
+  return Transfer{0, written};
+}
+
+void Win32Platform::closeTable(std::intptr_t native) { CloseHandle(AsHandle(native)); }
+
+void Win32Platform::endSearch(std::intptr_t native) {
+  std::unique_ptr<Search> state(AsSearch(native));
+  FindClose(state->find);
+}
+
+}  // namespace tablemark::win32

@@ -1,0 +1,37 @@
+// The platform on Windows: the Win32 calls the program was designed around.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tablemark::win32 {
+
+class Win32Platform final : public Platform {
+ public:
+  Dialect dialect() const override { return Dialect::Windows; }
+  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  void appendErrorText(ErrorCode code, std::u16string& out) override;
+
+  bool currentDirectory(std::u16string& path, ErrorCode& error) override;
+  bool pathExists(const std::u16string& path, ErrorCode& error) override;
+  bool startSearch(const std::u16string& directory, DirectorySearch& search,
+                   DirectoryEntry& first, ErrorCode& error) override;
+  bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
+
+  bool openTable(const DirectorySearch& search, const std::u16string& directory,
+                 std::u16string_view name, TableFile& file, ErrorCode& error) override;
+  Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
+  bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
+  Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
+
+ private:
+  void closeTable(std::intptr_t native) override;
+  void endSearch(std::intptr_t native) override;
+
+  // Reused, so that the scan allocates nothing per entry.
+  std::wstring path_;
+  std::string bytes_;
+};
+
+}  // namespace tablemark::win32
