@@ -1,1 +1,649 @@
-print("0 passed, 0 failed")
+#!/usr/bin/env python3
+"""End-to-end cases: the built program, run as a user would, on real
+temporary directories.
+
+One set of cases serves both targets: `native` (the POSIX build) and `wine`
+(the 64-bit Windows exe under Wine, Russian locale, OEM code page 866). Where
+the platforms differ (switch characters, separators, error codes and texts,
+line ends), the case says so in data. Each case checks the exit status, every
+byte of stdout and stderr, and every byte of every file afterwards.
+
+For whoever extends this: cases are data (see CASES below); a case names the
+targets it applies to only when the other platform cannot show the behaviour,
+and says why in `only_because`.
+"""
+
+import argparse
+import errno
+import fcntl
+import os
+import shutil
+import socket
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+OLD_TIME = 946684800  # 2000-01-01: a file written by a run no longer has it
+
+# --- Platform facts -------------------------------------------------------
+
+# The Russian system texts Wine's FormatMessageW gives, each ending in CR LF.
+WINE_TEXTS = {
+    2: "Файл не найден.",
+    3: "Путь не найден.",
+    32: "Конфликт совместного доступа.",
+    50: "Сетевой запрос не поддерживается.",
+    123: "Неверное имя.",
+}
+
+
+class Target:
+    """How a run on one target is made and what its console bytes look like."""
+
+    def __init__(self, name, program, env):
+        self.name = name
+        self.program = program
+        self.env = env
+
+    windows = False
+
+    def encode(self, text):
+        raise NotImplementedError
+
+    def path(self, unix_path):
+        return unix_path
+
+    def command(self, args):
+        return [self.program] + args
+
+    def error(self, native_errno, windows_code):
+        """(code, text) the program shows for a failure."""
+        raise NotImplementedError
+
+
+class NativeTarget(Target):
+    sep = "/"
+    switch = "-"
+
+    def encode(self, text):
+        # UTF-8 (the C.UTF-8 locale); the message's own line end is LF.
+        return (text + "\n").encode("utf-8", "surrogateescape")
+
+    def error(self, native_errno, windows_code):
+        return native_errno, os.strerror(native_errno)
+
+
+class WineTarget(Target):
+    windows = True
+    sep = "\\"
+    switch = "/"
+
+    def encode(self, text):
+        # CP866, through a C runtime stream in text mode: LF becomes CR LF.
+        return (text + "\n").replace("\n", "\r\n").encode("cp866")
+
+    def path(self, unix_path):
+        return "Z:" + unix_path.replace("/", "\\")
+
+    def command(self, args):
+        return ["wine", self.program] + args
+
+    def error(self, native_errno, windows_code):
+        return windows_code, WINE_TEXTS[windows_code] + "\r\n"
+
+
+# --- Messages -------------------------------------------------------------
+
+USAGE = {
+    False: "\nИспользование: \n$ tablemark [[-d] <\"FullPath\">] [[-c] <CodePage>] | -h\n\n"
+           "Параметры по умолчанию: \n   <\"FullPath\"> - текущий каталог\n"
+           "   <CodePage>   - 866\n\nПример вызова: \n"
+           "$ tablemark -d \"/home/user/data\" -c 1251",
+    True: "\nИспользование: \n>Tablemark.exe [[{/|-}d] <\"FullPath\">] [[{/|-}c] <CodePage>] "
+          "| {/|-}h\n\nПараметры по умолчанию: \n   <\"FullPath\"> - текущий каталог\n"
+          "   <CodePage>   - 866\n\nПример вызова: \n"
+          ">Tablemark.exe /d \"C:\\Documents and Settings\\All Users\\Data\" /c 1251",
+}
+BAD_CODE_PAGE = "Ошибка в значениее параметра <CodePage>"
+UNEXPECTED = "Неожиданная ошибка"
+
+
+def not_a_table(name):
+    return f"Файл {name} не является Visual Foxpro таблицей"
+
+
+def file_failure(target, name, label, native_errno=None, windows_code=None):
+    if native_errno is None and windows_code is None:
+        return f"Для файла {name} в функции {label} возникла неожиданная ошибка"
+    code, text = target.error(native_errno, windows_code)
+    return f"Для файла {name}, в функции {label} возникла ошибка {code}: {text}"
+
+
+def run_failure(target, label, native_errno, windows_code):
+    code, text = target.error(native_errno, windows_code)
+    return f"В функции {label} возникла ошибка {code}: {text}"
+
+
+# --- Files ----------------------------------------------------------------
+
+def table(signature=0x30, mark=0x65, size=64, b30=0, b31=0):
+    data = bytearray((i * 7 + 3) & 0xFF for i in range(size))
+    data[0] = signature
+    if size > 29:
+        data[29] = mark
+    if size > 30:
+        data[30] = b30
+    if size > 31:
+        data[31] = b31
+    return bytes(data)
+
+
+class Dir:
+    """A temporary directory of files, with what each must hold afterwards."""
+
+    def __init__(self, root):
+        self.root = root
+        self.expected = {}  # relative path -> bytes afterwards
+        self.untouched = set()  # relative paths whose mtime must stay
+
+    def p(self, rel):
+        return os.path.join(self.root, rel)
+
+    def add(self, rel, data, after=None):
+        os.makedirs(os.path.dirname(self.p(rel)) or self.root, exist_ok=True)
+        with open(self.p(rel), "wb") as f:
+            f.write(data)
+        os.utime(self.p(rel), (OLD_TIME, OLD_TIME))
+        self.expected[rel] = data if after is None else after
+        if after is None or after == data:
+            self.untouched.add(rel)
+
+    def table(self, rel, mark_after=None, **kw):
+        data = table(**kw)
+        after = None
+        if mark_after is not None:
+            after = bytearray(data)
+            after[29] = mark_after
+            after = bytes(after)
+        self.add(rel, data, after)
+
+    def mkdir(self, rel):
+        os.makedirs(self.p(rel), exist_ok=True)
+
+    def check(self):
+        problems = []
+        for rel, data in self.expected.items():
+            path = self.p(rel)
+            if not os.path.lexists(path):
+                problems.append(f"{rel}: missing")
+                continue
+            with open(path, "rb") as f:
+                got = f.read()
+            if got != data:
+                problems.append(f"{rel}: bytes differ: {diff(data, got)}")
+            if rel in self.untouched and os.stat(path).st_mtime != OLD_TIME:
+                problems.append(f"{rel}: written although unchanged")
+        return problems
+
+
+def diff(want, got):
+    if len(want) != len(got):
+        return f"length {len(got)}, want {len(want)}"
+    return ", ".join(f"[{i}]={g:#04x} want {w:#04x}" for i, (w, g) in
+                     enumerate(zip(want, got)) if w != g)
+
+
+# --- Cases ----------------------------------------------------------------
+#
+# A case is a function(t, d) that sets up Dir d for Target t and returns a
+# dict: args (list), status, stdout (text or None for empty), stderr (list of
+# messages, in any order, since a directory lists in no fixed order), and
+# optionally cwd (relative to d.root), env, holders (paths to hold open).
+
+CASES = []
+
+
+def case(targets=("native", "wine"), only_because=None):
+    def register(fn):
+        CASES.append((fn.__name__, targets, fn))
+        return fn
+    return register
+
+
+def sw(t, letter):
+    return t.switch + letter
+
+
+# Command line and usage.
+
+@case()
+def usage_without_arguments(t, d):
+    return dict(args=[], status=2, stdout=USAGE[t.windows])
+
+
+@case()
+def usage_for_five_arguments(t, d):
+    return dict(args=["a", "b", "c", "d", "e"], status=2, stdout=USAGE[t.windows])
+
+
+@case()
+def usage_for_unknown_switch(t, d):
+    return dict(args=[sw(t, "x")], status=2, stdout=USAGE[t.windows])
+
+
+@case()
+def usage_for_lone_minus(t, d):
+    return dict(args=["-"], status=2, stdout=USAGE[t.windows])
+
+
+@case()
+def help_with_minus_h(t, d):
+    return dict(args=["-h"], status=0, stdout=USAGE[t.windows])
+
+
+@case()
+def help_with_question_mark(t, d):
+    return dict(args=[sw(t, "?")], status=0, stdout=USAGE[t.windows])
+
+
+@case()
+def help_with_help_word(t, d):
+    return dict(args=[sw(t, "help")], status=0, stdout=USAGE[t.windows])
+
+
+@case(targets=("wine",), only_because="backslash is a switch character on Windows only")
+def help_with_backslash_h(t, d):
+    return dict(args=["\\H"], status=0, stdout=USAGE[True])
+
+
+@case(targets=("wine",), only_because="backslash is a switch character on Windows only")
+def usage_for_unc_name_first(t, d):
+    return dict(args=["\\\\server\\share"], status=2, stdout=USAGE[True])
+
+
+@case()
+def usage_for_positional_at_index_three(t, d):
+    return dict(args=[sw(t, "c"), "1251", t.path(d.root)], status=2, stdout=USAGE[t.windows])
+
+
+@case(targets=("native",), only_because="on POSIX a slash begins a path, not a switch")
+def slash_path_is_a_directory_on_posix(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    return dict(args=[d.root, "1251"], status=0)
+
+
+@case()
+def bad_code_pages(t, d):
+    return dict(runs=[dict(args=[sw(t, "c"), cp], status=2, stderr=[BAD_CODE_PAGE])
+                      for cp in ("1258", "7", "-866")])
+
+
+@case()
+def bad_code_page_wins_over_missing_directory(t, d):
+    return dict(args=[t.path(d.p("missing")), "1258"], status=2, stderr=[BAD_CODE_PAGE])
+
+
+@case()
+def switch_without_value(t, d):
+    return dict(args=[sw(t, "c"), "1251", sw(t, "d")], status=2, stderr=[UNEXPECTED])
+
+
+# The job.
+
+def mixed_tables(d, mark=0xC9):
+    for i, sig in enumerate((0x03, 0x30, 0x31, 0x32, 0xF5, 0x83, 0x00, 0xFB)):
+        d.table(f"t{i}.dbf", signature=sig, mark_after=mark)
+    d.table("same.dbf", mark=mark)
+    d.table("big.dbf", size=100000, mark_after=mark)
+    d.add("notes.txt", b"not a table")
+
+
+@case()
+def remarks_tables_to_1251(t, d):
+    mixed_tables(d)
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=0),
+                      # Again: everything already carries the mark, nothing is written.
+                      dict(args=[t.path(d.root), "1251"], status=0, after_first=True)])
+
+
+@case()
+def refused_headers(t, d):
+    d.table("good.dbf", mark_after=0xC9)
+    d.table("m8b.dbf", signature=0x8B)
+    d.table("mcb.dbf", signature=0xCB, mark=0xC9)
+    d.table("r30.dbf", b30=1)
+    d.table("r31.dbf", b31=0xFF)
+    return dict(args=[t.path(d.root), "1251"], status=1,
+                stderr=[not_a_table(n) for n in ("m8b.dbf", "mcb.dbf", "r30.dbf", "r31.dbf")])
+
+
+@case()
+def short_files(t, d):
+    d.add("empty.dbf", b"")
+    d.add("short.dbf", table(size=31))
+    d.table("exact.dbf", size=32, mark_after=0xC9)
+    return dict(args=[t.path(d.root), "1251"], status=1,
+                stderr=[file_failure(t, n, "ReadFile()") for n in ("empty.dbf", "short.dbf")])
+
+
+@case()
+def extension_rule(t, d):
+    for name in ("A.DBF", "b.dbf", "c.Scx", ".dbf", "x.vcx", "x.FRX", "x.lbx", "x.MnX",
+                 "x.dbc", "x.pjx"):
+        d.table(name, mark_after=0xC9)
+    for name in ("d.dbf.bak", "e.dbfx", "f.db", "README"):
+        d.table(name)
+    d.mkdir("old.dbf")
+    d.table("old.dbf/inner.dbf")  # subdirectories are not entered
+    return dict(args=[t.path(d.root), "1251"], status=0)
+
+
+@case()
+def mark_zero_for_code_page_without_digits(t, d):
+    d.table("a.dbf", mark_after=0x00)
+    return dict(args=[sw(t, "d"), t.path(d.root), sw(t, "c"), "abc"], status=0)
+
+
+@case()
+def directory_by_switch_with_attached_value(t, d):
+    d.table("a.dbf", mark_after=0xCB)
+    return dict(args=[sw(t, "d") + t.path(d.root), sw(t, "c") + "1253"], status=0)
+
+
+@case()
+def directory_with_trailing_separator(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    return dict(args=[t.path(d.root) + t.sep, "1251"], status=0)
+
+
+@case()
+def relative_directory(t, d):
+    d.table("data/a.dbf", mark_after=0xC9)
+    return dict(args=["data", "1251"], status=0, cwd=".")
+
+
+@case()
+def current_directory_by_default(t, d):
+    d.table("a.dbf", mark_after=0xCA)
+    return dict(args=[sw(t, "c"), "1254"], status=0, cwd=".")
+
+
+@case()
+def empty_first_argument_is_current_directory(t, d):
+    d.table("a.dbf", mark_after=0x65)
+    return dict(args=["", "866"], status=0, cwd=".")
+
+
+@case()
+def default_code_page_is_866(t, d):
+    d.table("a.dbf", mark=0xC9, mark_after=0x65)
+    return dict(args=[t.path(d.root)], status=0)
+
+
+@case()
+def missing_directory(t, d):
+    d.table("a.dbf")
+    return dict(args=[t.path(d.p("missing"))], status=2,
+                stderr=[run_failure(t, "GetFileAttributes()", errno.ENOENT, 2)])
+
+
+@case()
+def missing_parent_directory(t, d):
+    return dict(args=[t.path(d.p("missing/sub"))], status=2,
+                stderr=[run_failure(t, "GetFileAttributes()", errno.ENOENT, 3)])
+
+
+@case()
+def file_named_as_directory(t, d):
+    d.table("a.dbf")
+    return dict(args=[t.path(d.p("a.dbf"))], status=2,
+                stderr=[run_failure(t, "FindFirstFile()", errno.ENOTDIR, 123)])
+
+
+@case()
+def table_locked_by_another_process(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    d.table("held.dbf")
+    d.table("z.dbf", mark_after=0xC9)
+    return dict(args=[t.path(d.root), "1251"], status=1, holders=["held.dbf"],
+                stderr=[file_failure(t, "held.dbf", "CreateFile()", errno.EWOULDBLOCK, 32)])
+
+
+@case(targets=("native",),
+      only_because="Wine run as root opens a file without write permission, as root may")
+def read_only_table(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    d.table("ro.dbf")
+    os.chmod(d.p("ro.dbf"), 0o444)
+    return dict(args=[d.root, "1251"], status=1,
+                stderr=[file_failure(t, "ro.dbf", "CreateFile()", errno.EACCES)])
+
+
+@case(targets=("native",), only_because="a Unix link is followed by Wine, as by any Windows program")
+def link_to_table_elsewhere(t, d):
+    d.table("outside/target.dbf")
+    d.mkdir("data")
+    d.table("data/b.dbf", mark_after=0xC9)
+    os.symlink(d.p("outside/target.dbf"), d.p("data/link.dbf"))
+    return dict(args=[d.p("data"), "1251"], status=1,
+                stderr=[file_failure(t, "link.dbf", "CreateFile()", errno.ELOOP)])
+
+
+@case()
+def fifo_with_table_extension(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    os.mkfifo(d.p("pipe.dbf"))
+    return dict(args=[t.path(d.root), "1251"], status=1,
+                stderr=[file_failure(t, "pipe.dbf", "CreateFile()", errno.ENXIO, 50)])
+
+
+@case(targets=("native",), only_because="Wine has no Windows counterpart of a Unix socket file")
+def socket_and_device_with_table_extension(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    s = socket.socket(socket.AF_UNIX)
+    s.bind(d.p("sock.dbf"))
+    s.close()
+    os.symlink("/dev/null", d.p("null.dbf"))
+    messages = [file_failure(t, "sock.dbf", "CreateFile()", errno.ENXIO),
+                file_failure(t, "null.dbf", "CreateFile()", errno.ELOOP)]
+    if os.geteuid() == 0:
+        os.mknod(d.p("device.dbf"), stat.S_IFCHR | 0o666, os.makedev(1, 3))
+        messages.append(file_failure(t, "device.dbf", "CreateFile()", errno.ENXIO))
+    return dict(args=[d.root, "1251"], status=1, stderr=messages)
+
+
+@case(targets=("native",), only_because="the locale names the console's character set on POSIX")
+def russian_locale_texts(t, d):
+    return dict(args=[d.p("missing")], status=2, env={"LC_ALL": "ru_RU.UTF-8"},
+                stderr=["В функции GetFileAttributes() возникла ошибка 2: "
+                        "Нет такого файла или каталога"])
+
+
+@case(targets=("native",), only_because="the C locale applies to POSIX only")
+def c_locale_writes_utf8(t, d):
+    return dict(args=["-c", "7"], status=2, env={"LC_ALL": "C", "LANG": "C"},
+                stderr=[BAD_CODE_PAGE])
+
+
+@case()
+def long_directory_path(t, d):
+    # More than 260 characters in all, made of names a Windows path allows.
+    rel = "/".join(["длинный_каталог_" + str(i) for i in range(16)])
+    d.table(rel + "/a.dbf", mark_after=0xC9)
+    d.table(rel + "/b%s%n.dbf", signature=0x8B)
+    assert len(t.path(d.p(rel))) > 260
+    return dict(args=[t.path(d.p(rel)), "1251"], status=1,
+                stderr=[not_a_table("b%s%n.dbf")])
+
+
+@case(targets=("wine",), only_because="drive letters exist on Windows only")
+def bare_drive_letter_names_its_root(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    link = os.path.join(t.env["WINEPREFIX"], "dosdevices", "m:")
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(d.root, link)
+    return dict(args=["M:", "1251"], status=0, cleanup=lambda: os.remove(link))
+
+
+# --- Running --------------------------------------------------------------
+
+class Holder:
+    """Keeps a file in exclusive use by another process for the length of a run."""
+
+    def __init__(self, target, path, holder_exe):
+        if target.windows:
+            self.proc = subprocess.Popen(["wine", holder_exe, target.path(path)],
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.DEVNULL, env=target.env)
+            line = self.proc.stdout.readline()
+            if b"held" not in line:
+                raise RuntimeError(f"holder did not start: {line!r}")
+            self.file = None
+        else:
+            self.proc = None
+            self.file = open(path, "rb")
+            fcntl.flock(self.file, fcntl.LOCK_EX | fcntl.LOCK_NB)
+
+    def release(self):
+        if self.proc:
+            self.proc.stdin.close()
+            self.proc.wait(timeout=30)
+        if self.file:
+            self.file.close()
+
+
+def take_messages(stream, messages):
+    """Whether `stream` is exactly `messages` in some order."""
+    rest = list(messages)
+    while stream:
+        for i, m in enumerate(rest):
+            if stream.startswith(m):
+                stream = stream[len(m):]
+                del rest[i]
+                break
+        else:
+            return False
+    return not rest
+
+
+def run_one(t, d, run, holder_exe):
+    holders = [Holder(t, d.p(h), holder_exe) for h in run.get("holders", [])]
+    env = dict(t.env)
+    env.update(run.get("env", {}))
+    cwd = d.p(run["cwd"]) if "cwd" in run else d.root
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        try:
+            # Output goes to files: a pipe could be held open by a process Wine
+            # starts, and the run would never seem to end.
+            proc = subprocess.run(t.command(run["args"]), stdout=out, stderr=err,
+                                  stdin=subprocess.DEVNULL, cwd=cwd, env=env, timeout=60)
+        finally:
+            for h in holders:
+                h.release()
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
+    problems = []
+    if proc.returncode != run["status"]:
+        problems.append(f"exit status {proc.returncode}, want {run['status']}")
+    want_out = t.encode(run["stdout"]) if run.get("stdout") is not None else b""
+    if stdout != want_out:
+        problems.append(f"stdout {stdout!r}\n   want {want_out!r}")
+    want_err = [t.encode(m) for m in run.get("stderr", [])]
+    if not take_messages(stderr, want_err):
+        problems.append(f"stderr {stderr!r}\n   want, in any order, {want_err!r}")
+    return problems
+
+
+def run_case(t, fn, holder_exe, work):
+    root = tempfile.mkdtemp(prefix="case-", dir=work)
+    d = Dir(root)
+    spec = fn(t, d)
+    runs = spec.get("runs", [spec])
+    problems = []
+    try:
+        for run in runs:
+            if run.get("after_first"):
+                # Whatever the first run wrote is the state now; nothing more may change.
+                for rel in d.expected:
+                    os.utime(d.p(rel), (OLD_TIME, OLD_TIME))
+                    d.untouched.add(rel)
+            problems += run_one(t, d, run, holder_exe)
+            problems += d.check()
+    finally:
+        if "cleanup" in spec:
+            spec["cleanup"]()
+        for dirpath, dirnames, _ in os.walk(root):
+            for name in dirnames:
+                os.chmod(os.path.join(dirpath, name), 0o755)
+        shutil.rmtree(root, ignore_errors=True)
+    return problems
+
+
+def start_wine(prefix):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LANG="ru_RU.UTF-8")
+    env.pop("LC_ALL", None)
+    env.pop("DISPLAY", None)
+    os.makedirs(prefix, exist_ok=True)
+    subprocess.run(["wineserver", "-p"], env=env, check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The first start of a prefix sets it up and leaves its services running;
+    # later starts take a fraction of a second.
+    subprocess.run(["wine", "cmd", "/c", "exit"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    return env
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--target", choices=("native", "wine"), required=True)
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--holder", help="the share-mode holder exe (wine)")
+    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX (wine)")
+    parser.add_argument("-k", dest="filter", help="run only cases whose name contains this")
+    opts = parser.parse_args()
+
+    program = os.path.abspath(opts.program)
+    if opts.target == "native":
+        env = dict(os.environ, LC_ALL="C.UTF-8")
+        t = NativeTarget("native", program, env)
+    else:
+        env = start_wine(os.path.abspath(opts.wine_prefix))
+        t = WineTarget("wine", program, env)
+
+    holder = os.path.abspath(opts.holder) if opts.holder else None
+    passed = failed = 0
+    work = tempfile.mkdtemp(prefix="tablemark-e2e-")
+    try:
+        for name, targets, fn in CASES:
+            if opts.target not in targets or (opts.filter and opts.filter not in name):
+                continue
+            started = time.monotonic()
+            try:
+                problems = run_case(t, fn, holder, work)
+            except Exception:  # a broken case is a failure, not a crash of the runner
+                problems = [traceback.format_exc()]
+            took = time.monotonic() - started
+            if problems:
+                failed += 1
+                print(f"FAIL {name} ({took:.1f}s)")
+                for p in problems:
+                    print("   " + p)
+            else:
+                passed += 1
+                print(f"ok   {name} ({took:.1f}s)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+        if opts.target == "wine":
+            subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    print(f"{opts.target}: {passed} passed, {failed} failed")
+    return 0 if failed == 0 and passed > 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, on a Debian machine, what building and testing Tablemark needs,
+# when it is missing. Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+packages=(cmake make g++ libgtest-dev python3 file zip
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine locales libc-l10n
+          clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+# Wine's OEM code page is 866 and its system texts Russian only in this locale;
+# the POSIX build's Russian-locale case needs it too.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+fi
