@@ -1,0 +1,70 @@
+// The floor: only the system calls the job needs, for the same guarantees
+// as tablemark on POSIX, with no other work. List the directory; per table:
+// open (no links, no blocking), fstat (regular, writable), both locks, read
+// 32 bytes, write one byte when the mark differs, close. A refused or failed
+// table costs one short line on standard error.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool IsTableName(const char* name) {
+  const char* dot = std::strrchr(name, '.');
+  if (dot == nullptr || std::strlen(dot + 1) != 3) return false;
+  char ext[4] = {};
+  for (int i = 0; i < 3; ++i) {
+    char c = dot[1 + i];
+    ext[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  }
+  static const char* const kTypes[] = {"DBF", "SCX", "VCX", "FRX", "LBX", "MNX", "DBC", "PJX"};
+  for (const char* type : kTypes) {
+    if (std::memcmp(ext, type, 3) == 0) return true;
+  }
+  return false;
+}
+
+bool Handle(int dirFd, const char* name, std::uint8_t mark) {
+  const int fd = openat(dirFd, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = false;
+  struct stat st;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  std::uint8_t header[32];
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
+      flock(fd, LOCK_EX | LOCK_NB) == 0 && fcntl(fd, F_SETLK, &whole) == 0 &&
+      read(fd, header, 32) == 32 && header[0] != 0x8B && header[0] != 0xCB &&
+      header[30] == 0 && header[31] == 0) {
+    ok = header[29] == mark || pwrite(fd, &mark, 1, 29) == 1;
+  }
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  const auto mark = static_cast<std::uint8_t>(std::strtol(argv[2], nullptr, 0));
+  DIR* dir = opendir(argv[1]);
+  if (dir == nullptr) return 2;
+  int status = 0;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_type == DT_DIR || !IsTableName(entry->d_name)) continue;
+    if (!Handle(dirfd(dir), entry->d_name, mark)) {
+      static const char kLine[] = "refused\n";
+      (void)!write(2, kLine, sizeof kLine - 1);
+      status = 1;
+    }
+  }
+  closedir(dir);
+  return status;
+}
