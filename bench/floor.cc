@@ -41,8 +41,8 @@ bool Handle(int dirFd, const char* name, std::uint8_t mark) {
   std::uint8_t header[32];
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0 &&
       flock(fd, LOCK_EX | LOCK_NB) == 0 && fcntl(fd, F_SETLK, &whole) == 0 &&
-      read(fd, header, 32) == 32 && header[0] != 0x8B && header[0] != 0xCB &&
-      header[30] == 0 && header[31] == 0) {
+      read(fd, header, 32) == 32 && header[0] != 0x8B && header[0] != 0xCB && header[30] == 0 &&
+      header[31] == 0) {
     ok = header[29] == mark || pwrite(fd, &mark, 1, 29) == 1;
   }
   close(fd);

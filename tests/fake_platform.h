@@ -62,8 +62,8 @@ class FakePlatform final : public Platform {
   void appendErrorText(ErrorCode code, std::u16string& out) override;
   bool currentDirectory(std::u16string& path, ErrorCode& error) override;
   bool pathExists(const std::u16string& path, ErrorCode& error) override;
-  bool startSearch(const std::u16string& directory, DirectorySearch& search,
-                   DirectoryEntry& first, ErrorCode& error) override;
+  bool startSearch(const std::u16string& directory, DirectorySearch& search, DirectoryEntry& first,
+                   ErrorCode& error) override;
   bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
   bool openTable(const DirectorySearch& search, const std::u16string& directory,
                  std::u16string_view name, TableFile& file, ErrorCode& error) override;

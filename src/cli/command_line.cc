@@ -60,7 +60,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
   std::size_t i = 1;
   while (i < count) {
     const std::u16string& arg = args[i];
-    const bool isSwitch = !arg.empty() && switchCharacters.find(arg[0]) != std::u16string_view::npos;
+    const bool isSwitch =
+        !arg.empty() && switchCharacters.find(arg[0]) != std::u16string_view::npos;
     if (isSwitch) {
       const char16_t letter = arg.size() > 1 ? arg[1] : u'\0';
       switch (letter) {

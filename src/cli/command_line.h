@@ -12,9 +12,9 @@
 namespace tablemark {
 
 enum ExitStatus : int {
-  kAllHandled = 0,    // the scan ended and no table failed; also after help
-  kSomeFailed = 1,    // the scan ended, but a table failed or was refused
-  kRefused = 2,       // usage shown for a bad command line, or the run ended early
+  kAllHandled = 0,  // the scan ended and no table failed; also after help
+  kSomeFailed = 1,  // the scan ended, but a table failed or was refused
+  kRefused = 2,     // usage shown for a bad command line, or the run ended early
 };
 
 struct RunSettings {
@@ -23,9 +23,9 @@ struct RunSettings {
 };
 
 enum class CommandLineVerdict {
-  Run,        // settings are filled
-  Help,       // show the usage text, exit status 0
-  BadUsage,   // show the usage text, exit status 2
+  Run,       // settings are filled
+  Help,      // show the usage text, exit status 0
+  BadUsage,  // show the usage text, exit status 2
 };
 
 struct ParsedCommandLine {

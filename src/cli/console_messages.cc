@@ -28,8 +28,8 @@ void Compose(MessageBuffer& out, std::u16string_view pattern,
 // Signed decimal, as %d prints it.
 struct Decimal {
   explicit Decimal(ErrorCode value) {
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                        : static_cast<std::uint32_t>(value);
+    std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
     std::size_t start = digits.size();
     do {
       digits[--start] = static_cast<char16_t>(u'0' + magnitude % 10);

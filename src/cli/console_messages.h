@@ -26,8 +26,7 @@ class FatalMessage {
   std::u16string text_;
 };
 
-inline constexpr std::u16string_view kBadCodePageText =
-    u"Ошибка в значениее параметра <CodePage>";
+inline constexpr std::u16string_view kBadCodePageText = u"Ошибка в значениее параметра <CodePage>";
 inline constexpr std::u16string_view kUnexpectedErrorText = u"Неожиданная ошибка";
 inline constexpr std::u16string_view kCallErrorPattern = u"В функции %s возникла ошибка %d: %s";
 inline constexpr std::u16string_view kUncodedCallErrorPrefix = u"Неожиданная ошибка в функции ";

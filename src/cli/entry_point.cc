@@ -8,8 +8,7 @@ namespace tablemark {
 namespace {
 
 ExitStatus Run(Platform& platform, std::span<const std::u16string> args) {
-  const ParsedCommandLine parsed =
-      ParseCommandLine(args, SwitchCharacters(platform.dialect()));
+  const ParsedCommandLine parsed = ParseCommandLine(args, SwitchCharacters(platform.dialect()));
   switch (parsed.verdict) {
     case CommandLineVerdict::Help:
       ShowUsage(platform);

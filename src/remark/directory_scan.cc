@@ -6,8 +6,7 @@
 namespace tablemark {
 namespace {
 
-[[noreturn]] void ThrowCallFailure(Platform& platform, std::u16string_view label,
-                                   ErrorCode code) {
+[[noreturn]] void ThrowCallFailure(Platform& platform, std::u16string_view label, ErrorCode code) {
   MessageBuffer message;
   ComposeCallFailure(platform, label, code, message);
   throw FatalMessage(std::move(message));

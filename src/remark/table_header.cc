@@ -7,9 +7,8 @@ bool TableHeader::isAcceptedTable() const {
   return type != 0x8B && type != 0xCB && bytes[30] == 0 && bytes[31] == 0;
 }
 
-PatchOutcome CheckAndPatchHeader(Platform& platform, TableFile& file,
-                                 std::u16string_view fileName, std::uint8_t mark,
-                                 MessageBuffer& message) {
+PatchOutcome CheckAndPatchHeader(Platform& platform, TableFile& file, std::u16string_view fileName,
+                                 std::uint8_t mark, MessageBuffer& message) {
   const auto fail = [&](std::u16string_view label, ErrorCode code) {
     ReportFileCallFailure(platform, fileName, label, code, message);
     return PatchOutcome::Failed;

@@ -38,8 +38,7 @@ inline bool CountsAsFailed(PatchOutcome outcome) {
 // `file` is open for reading and writing, positioned at its start.
 // `fileName` is the entry name, used only in messages, which are reported
 // on standard error through `message`. Only byte 29 is ever written.
-PatchOutcome CheckAndPatchHeader(Platform& platform, TableFile& file,
-                                 std::u16string_view fileName, std::uint8_t mark,
-                                 MessageBuffer& message);
+PatchOutcome CheckAndPatchHeader(Platform& platform, TableFile& file, std::u16string_view fileName,
+                                 std::uint8_t mark, MessageBuffer& message);
 
 }  // namespace tablemark

@@ -122,7 +122,7 @@ def file_failure(target, name, label, native_errno=None, windows_code=None):
     return f"Для файла {name}, в функции {label} возникла ошибка {code}: {text}"
 
 
-def run_failure(target, label, native_errno, windows_code):
+def run_failure(target, label, native_errno, windows_code=None):
     code, text = target.error(native_errno, windows_code)
     return f"В функции {label} возникла ошибка {code}: {text}"
 
@@ -489,6 +489,136 @@ def bare_drive_letter_names_its_root(t, d):
     return dict(args=["M:", "1251"], status=0, cleanup=lambda: os.remove(link))
 
 
+# Hostile directories.
+
+@case()
+def names_with_format_characters(t, d):
+    names = ["%s.dbf", "%n%n%n.dbf", "%d.dbf", "%%.dbf", "100%.DBF", "%s%s%s%s%s%s%s.scx"]
+    for name in names:
+        d.table(name, signature=0x8B)
+    d.table("%s-good.dbf", mark_after=0xC9)
+    # 255 bytes of UTF-8: the longest name a POSIX directory holds.
+    long_name = "Ж" * 125 + "x.dbf"
+    assert len(long_name.encode()) == 255
+    d.table(long_name, b31=1)
+    return dict(args=[t.path(d.root), "1251"], status=1,
+                stderr=[not_a_table(n) for n in names + [long_name]])
+
+
+@case(targets=("native",), only_because="Windows file names cannot hold control characters "
+                                         "or bytes outside their character set")
+def names_with_control_characters_and_stray_bytes(t, d):
+    names = ["line\nfeed.dbf", "esc\x1b[31mape.dbf", "tab\there.dbf",
+             os.fsdecode(b"\xff\xfe-latin1-\xe9.dbf"), os.fsdecode(b"cp866-\x8e\xe8.DBF")]
+    for name in names:
+        d.table(name, signature=0xCB)
+    d.table(os.fsdecode(b"good-\xff.dbf"), mark_after=0xC9)
+    return dict(args=[d.root, "1251"], status=1, stderr=[not_a_table(n) for n in names])
+
+
+@case(targets=("native",), only_because="4 000-byte paths are a POSIX matter")
+def directory_path_of_4000_bytes(t, d):
+    parts, length = [], len(d.root)
+    while length < 3990:
+        part = "каталог_" * 10 + str(len(parts))
+        parts.append(part)
+        length += 1 + len(part.encode())
+    rel = "/".join(parts)
+    d.table(rel + "/a.dbf", mark_after=0xC9)
+    d.table(rel + "/b.dbf", signature=0x8B)
+    path = d.p(rel)
+    assert 3990 <= len(path.encode()) < 4096, len(path.encode())
+    return dict(args=[path, "1251"], status=1, stderr=[not_a_table("b.dbf")])
+
+
+@case(targets=("native",), only_because="PATH_MAX is a POSIX limit")
+def directory_path_beyond_the_system_limit(t, d):
+    rel = "/".join(["x" * 200] * 25)  # need not exist: its length alone is refused
+    return dict(args=[d.p(rel)], status=2,
+                stderr=[run_failure(t, "GetFileAttributes()", errno.ENAMETOOLONG, None)])
+
+
+@case()
+def link_to_directory_named_as_table(t, d):
+    d.table("elsewhere/inner.dbf")
+    d.mkdir("data")
+    d.table("data/a.dbf", mark_after=0xC9)
+    os.symlink(d.p("elsewhere"), d.p("data/x.dbf"))
+    return dict(args=[t.path(d.p("data")), "1251"], status=0)
+
+
+def concurrent_runs(t, d):
+    """Two runs with different code pages over the same 10 000 tables at once."""
+    count = 10000
+    originals = {}
+    for i in range(count):
+        name = f"t{i:05d}.dbf"
+        d.table(name)
+        originals[name] = d.expected[name]
+    runs = []
+    with tempfile.TemporaryFile() as e1, tempfile.TemporaryFile() as e2:
+        for err, cp in ((e1, "1251"), (e2, "1253")):
+            runs.append(subprocess.Popen(t.command([t.path(d.root), cp]), stdout=subprocess.DEVNULL,
+                                         stderr=err, stdin=subprocess.DEVNULL, cwd=d.root,
+                                         env=t.env))
+        statuses = [r.wait(timeout=600) for r in runs]
+        streams = []
+        for err in (e1, e2):
+            err.seek(0)
+            streams.append(err.read())
+    marks = (0xC9, 0xCB)
+    problems = []
+    reported = []
+    for stream in streams:
+        names = set()
+        for name in originals:
+            message = t.encode(file_failure(t, name, "CreateFile()", errno.EWOULDBLOCK, 32))
+            if message in stream:
+                names.add(name)
+                stream = stream.replace(message, b"", 1)
+        if stream:
+            problems.append(f"unexpected output: {stream[:300]!r}")
+        reported.append(names)
+    for run, (names, status) in enumerate(zip(reported, statuses)):
+        if status != (1 if names else 0):
+            problems.append(f"run {run} exited {status} having reported {len(names)} tables")
+    for name, before in originals.items():
+        with open(d.p(name), "rb") as f:
+            after = f.read()
+        if after[:29] + after[30:] != before[:29] + before[30:] or after[29] not in marks:
+            problems.append(f"{name}: {diff(before, after)}")
+        # A table one run could not lock was left to the other run's mark.
+        for run, names in enumerate(reported):
+            if name in names and after[29] != marks[1 - run]:
+                problems.append(f"{name}: reported by run {run} but holds {after[29]:#04x}")
+    print(f"     concurrent runs: {len(reported[0])} and {len(reported[1])} tables "
+          f"reported locked")
+    d.expected.clear()
+    return problems[:20]
+
+
+@case()
+def two_runs_at_once(t, d):
+    return dict(custom=concurrent_runs)
+
+
+@case(targets=("native",), only_because="a closed descriptor being reused is a POSIX hazard")
+def closed_standard_streams(t, d):
+    # With standard error closed, a table opened while it is reported must
+    # not receive the message.
+    d.table("a.dbf", mark_after=0xC9)
+    d.table("refused.dbf", signature=0x8B)
+    d.add("short.dbf", b"\x30" * 10)
+    return dict(args=[d.root, "1251"], status=1, close_fds=(1, 2))
+
+
+@case(targets=("native",), only_because="SIGPIPE is a POSIX matter")
+def reader_gone_away(t, d):
+    d.table("a.dbf", mark_after=0xC9)
+    d.table("refused.dbf", signature=0x8B)
+    return dict(args=[d.root, "1251"], status=1, broken_pipe=True)
+
+
 # --- Running --------------------------------------------------------------
 
 class Holder:
@@ -536,14 +666,26 @@ def run_one(t, d, run, holder_exe):
     env.update(run.get("env", {}))
     cwd = d.p(run["cwd"]) if "cwd" in run else d.root
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        stdout_to, stderr_to, preexec = out, err, None
+        if run.get("close_fds"):
+            def preexec(fds=run["close_fds"]):
+                for fd in fds:
+                    os.close(fd)
+        if run.get("broken_pipe"):
+            reader, writer = os.pipe()
+            os.close(reader)
+            stdout_to = stderr_to = writer
         try:
             # Output goes to files: a pipe could be held open by a process Wine
             # starts, and the run would never seem to end.
-            proc = subprocess.run(t.command(run["args"]), stdout=out, stderr=err,
-                                  stdin=subprocess.DEVNULL, cwd=cwd, env=env, timeout=60)
+            proc = subprocess.run(t.command(run["args"]), stdout=stdout_to, stderr=stderr_to,
+                                  stdin=subprocess.DEVNULL, cwd=cwd, env=env, timeout=60,
+                                  preexec_fn=preexec)
         finally:
             for h in holders:
                 h.release()
+            if run.get("broken_pipe"):
+                os.close(writer)
         out.seek(0)
         err.seek(0)
         stdout, stderr = out.read(), err.read()
@@ -566,6 +708,8 @@ def run_case(t, fn, holder_exe, work):
     runs = spec.get("runs", [spec])
     problems = []
     try:
+        if "custom" in spec:
+            return spec["custom"](t, d)
         for run in runs:
             if run.get("after_first"):
                 # Whatever the first run wrote is the state now; nothing more may change.

@@ -63,7 +63,7 @@ TEST(CommandLine, WindowsGrammar) {
       {{u"/c", u"4294968162"}, kRun, u"", 866},
       {{u""}, kRun, u"", 866},
       {{u"", u""}, kRun, u"", 0},
-      {{u"/d", u"-c"}, kRun, u"-c", 866},  // the value is the whole next argument
+      {{u"/d", u"-c"}, kRun, u"-c", 866},        // the value is the whole next argument
       {{u"/c850", u"/c1251"}, kRun, u"", 1251},  // a later setting wins
       {{u"a", u"/db"}, kRun, u"b", 866},
   };

@@ -53,8 +53,9 @@ TEST(ConsoleMessages, LastErrorRuleForms) {
       {false, 0, u"Неожиданная ошибка в функции GetFileAttributes()"},
       {false, -2147024891,
        u"В функции GetFileAttributes() возникла ошибка -2147024891: system text -2147024891\r\n"},
-      {true, 32, u"Для файла a%s%d.dbf, в функции GetFileAttributes() возникла ошибка 32: "
-                 u"system text 32\r\n"},
+      {true, 32,
+       u"Для файла a%s%d.dbf, в функции GetFileAttributes() возникла ошибка 32: "
+       u"system text 32\r\n"},
       {true, 0, u"Для файла a%s%d.dbf в функции GetFileAttributes() возникла неожиданная ошибка"},
   };
   for (const Case& c : cases) {
@@ -75,9 +76,9 @@ TEST(ConsoleMessages, NotATable) {
   FakePlatform platform;
   MessageBuffer message;
   ReportNotATable(platform, u"%n.DBF", message);
-  EXPECT_EQ(platform.console, (std::vector<ConsoleLine>{
-                                  {ConsoleStream::Error,
-                                   u"Файл %n.DBF не является Visual Foxpro таблицей"}}));
+  EXPECT_EQ(platform.console,
+            (std::vector<ConsoleLine>{
+                {ConsoleStream::Error, u"Файл %n.DBF не является Visual Foxpro таблицей"}}));
 }
 
 }  // namespace

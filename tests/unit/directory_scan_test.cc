@@ -33,12 +33,12 @@ std::u16string FatalText(FakePlatform& platform, const std::u16string& path) {
 
 TEST(HasTableExtension, Names) {
   const std::vector<std::pair<std::u16string, bool>> cases{
-      {u"A.DBF", true},      {u"b.dbf", true},       {u"c.Scx", true},     {u".dbf", true},
-      {u"x.vcx", true},      {u"x.FRX", true},       {u"x.lbx", true},     {u"x.mnx", true},
-      {u"x.dbc", true},      {u"x.pjx", true},       {u"a.b.DbF", true},   {u"d.dbf.bak", false},
-      {u"e.dbfx", false},    {u"f.db", false},       {u"README", false},   {u"x.", false},
-      {u"x.F|S", false},     {u"x.X|S", false},      {u"x.|SC", false},    {u"x.DB", false},
-      {u"x.ДБФ", false},     {u"x.dbf ", false},     {u"dbf", false},      {u"x.\uFF24BF", false},
+      {u"A.DBF", true},   {u"b.dbf", true},   {u"c.Scx", true},   {u".dbf", true},
+      {u"x.vcx", true},   {u"x.FRX", true},   {u"x.lbx", true},   {u"x.mnx", true},
+      {u"x.dbc", true},   {u"x.pjx", true},   {u"a.b.DbF", true}, {u"d.dbf.bak", false},
+      {u"e.dbfx", false}, {u"f.db", false},   {u"README", false}, {u"x.", false},
+      {u"x.F|S", false},  {u"x.X|S", false},  {u"x.|SC", false},  {u"x.DB", false},
+      {u"x.ДБФ", false},  {u"x.dbf ", false}, {u"dbf", false},    {u"x.\uFF24BF", false},
   };
   for (const auto& [name, expected] : cases) {
     EXPECT_EQ(HasTableExtension(name), expected) << std::string(name.begin(), name.end());
@@ -48,20 +48,20 @@ TEST(HasTableExtension, Names) {
 TEST(ScanDirectory, VisitsTablesOnlyOneOpenAtATime) {
   FakePlatform platform;
   platform.addDirectory(u"/d");
-  for (const char16_t* name : {u"A.DBF", u"README", u"b.dbf", u"d.dbf.bak", u"c.Scx", u"e.dbfx",
-                               u".dbf", u"f.db"}) {
+  for (const char16_t* name :
+       {u"A.DBF", u"README", u"b.dbf", u"d.dbf.bak", u"c.Scx", u"e.dbfx", u".dbf", u"f.db"}) {
     platform.addFile(u"/d", name, Table());
   }
   platform.addSubdirectory(u"/d", u"old.dbf");
 
   EXPECT_EQ(ScanDirectory(platform, u"/d", kMark), kAllHandled);
   EXPECT_TRUE(platform.console.empty());
-  EXPECT_EQ(platform.events,
-            (std::vector<std::u16string>{u"start /d/", u"open /d/A.DBF", u"close A.DBF", u"next",
-                                         u"next", u"open /d/b.dbf", u"close b.dbf", u"next",
-                                         u"next", u"open /d/c.Scx", u"close c.Scx", u"next",
-                                         u"next", u"open /d/.dbf", u"close .dbf", u"next",
-                                         u"next", u"next", u"end search"}));
+  EXPECT_EQ(
+      platform.events,
+      (std::vector<std::u16string>{
+          u"start /d/", u"open /d/A.DBF", u"close A.DBF", u"next", u"next", u"open /d/b.dbf",
+          u"close b.dbf", u"next", u"next", u"open /d/c.Scx", u"close c.Scx", u"next", u"next",
+          u"open /d/.dbf", u"close .dbf", u"next", u"next", u"next", u"end search"}));
   for (const char16_t* name : {u"A.DBF", u"b.dbf", u"c.Scx", u".dbf"}) {
     EXPECT_EQ(platform.file(u"/d", name).bytes[29], kMark);
   }
@@ -83,14 +83,15 @@ TEST(ScanDirectory, FailuresAreReportedAndTheScanGoesOn) {
   platform.addFile(u"/d", u"2.dbf", Table());
 
   EXPECT_EQ(ScanDirectory(platform, u"/d/", kMark), kSomeFailed);
-  EXPECT_EQ(platform.console,
-            (std::vector<ConsoleLine>{
-                {ConsoleStream::Error,
-                 u"Для файла locked.dbf, в функции CreateFile() возникла ошибка 11: system text 11"},
-                {ConsoleStream::Error, u"Файл memo.dbf не является Visual Foxpro таблицей"},
-                {ConsoleStream::Error,
-                 u"Для файла short.dbf в функции ReadFile() возникла неожиданная ошибка"},
-            }));
+  EXPECT_EQ(
+      platform.console,
+      (std::vector<ConsoleLine>{
+          {ConsoleStream::Error,
+           u"Для файла locked.dbf, в функции CreateFile() возникла ошибка 11: system text 11"},
+          {ConsoleStream::Error, u"Файл memo.dbf не является Visual Foxpro таблицей"},
+          {ConsoleStream::Error,
+           u"Для файла short.dbf в функции ReadFile() возникла неожиданная ошибка"},
+      }));
   EXPECT_EQ(platform.file(u"/d", u"1.dbf").bytes[29], kMark);
   EXPECT_EQ(platform.file(u"/d", u"2.dbf").bytes[29], kMark);
   EXPECT_EQ(platform.file(u"/d", u"locked.dbf").bytes, Table());
@@ -98,6 +99,19 @@ TEST(ScanDirectory, FailuresAreReportedAndTheScanGoesOn) {
   EXPECT_EQ(platform.file(u"/d", u"marked.dbf").writes, 0);
   EXPECT_EQ(platform.openTables, 0);
   EXPECT_EQ(platform.openSearches, 0);
+}
+
+TEST(ScanDirectory, FileVanishingBeforeItsOpenIsReported) {
+  FakePlatform platform;
+  platform.addDirectory(u"/d");
+  platform.addFile(u"/d", u"gone.dbf", Table()).openFault = Fault{2};
+  platform.addFile(u"/d", u"here.dbf", Table());
+  EXPECT_EQ(ScanDirectory(platform, u"/d", kMark), kSomeFailed);
+  EXPECT_EQ(platform.console,
+            (std::vector<ConsoleLine>{
+                {ConsoleStream::Error,
+                 u"Для файла gone.dbf, в функции CreateFile() возникла ошибка 2: system text 2"}}));
+  EXPECT_EQ(platform.file(u"/d", u"here.dbf").bytes[29], kMark);
 }
 
 TEST(ScanDirectory, AlreadyMarkedTablesDoNotFail) {

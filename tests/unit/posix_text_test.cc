@@ -22,10 +22,10 @@ TEST(Utf8Escape, Decoding) {
       {"\xd0\xa2\xd0\xb0\xd0\xb1.dbf", u"Таб.dbf"},
       {"\xf0\x9f\x98\x80", u"\U0001F600"},
       {"\xff", u"\xDCFF"},
-      {"\xc0\xaf", u"\xDCC0\xDCAF"},              // overlong
-      {"\xed\xa0\x80", u"\xDCED\xDCA0\xDC80"},    // an encoded surrogate
+      {"\xc0\xaf", u"\xDCC0\xDCAF"},                      // overlong
+      {"\xed\xa0\x80", u"\xDCED\xDCA0\xDC80"},            // an encoded surrogate
       {"\xf4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // above U+10FFFF
-      {"\xd0", u"\xDCD0"},                         // cut short
+      {"\xd0", u"\xDCD0"},                                // cut short
       {"a\xe2\x82", u"a\xDCE2\xDC82"},
   };
   for (const auto& [bytes, text] : cases) {
@@ -48,7 +48,8 @@ TEST(Utf8Escape, EveryShortByteStringSurvives) {
   std::mt19937 random(29);
   for (int i = 0; i < 200000; ++i) {
     std::string s(1 + random() % 6, '\0');
-    for (char& c : s) c = static_cast<char>(0x80 + random() % 0x80 - (random() % 4 == 0 ? 0x80 : 0));
+    for (char& c : s)
+      c = static_cast<char>(0x80 + random() % 0x80 - (random() % 4 == 0 ? 0x80 : 0));
     ASSERT_EQ(RoundTrip(s), s);
   }
 }
@@ -61,9 +62,10 @@ TEST(ConsoleCharset, Conversions) {
   };
   const std::vector<Case> cases{
       {"CP866", u"Ошибка", "\x8e\xe8\xa8\xa1\xaa\xa0"},
-      {"CP866", u"Файл a.dbf не является", "\x94\xa0\xa9\xab a.dbf \xad\xa5 \xef\xa2\xab\xef\xa5\xe2\xe1\xef"},
+      {"CP866", u"Файл a.dbf не является",
+       "\x94\xa0\xa9\xab a.dbf \xad\xa5 \xef\xa2\xab\xef\xa5\xe2\xe1\xef"},
       {"CP866", u"x\u20ACy", "x?y"},            // the set has no euro sign
-      {"CP866", u"\xDCFF\U0001F600", "\xff?"},   // an escaped byte goes out as itself
+      {"CP866", u"\xDCFF\U0001F600", "\xff?"},  // an escaped byte goes out as itself
       {"UTF-8", u"Ошибка\xDCFF", "\xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0\xff"},
       {"ANSI_X3.4-1968", u"Ошибка", "\xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0"},
       {"KOI8-R", u"Ошибка", "\xef\xdb\xc9\xc2\xcb\xc1"},

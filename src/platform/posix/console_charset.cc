@@ -9,8 +9,8 @@ namespace tablemark::posix {
 namespace {
 
 bool NamesUtf8OrAscii(std::string_view codeset) {
-  for (std::string_view name : {"UTF-8", "utf-8", "UTF8", "utf8", "ANSI_X3.4-1968", "ASCII",
-                                "US-ASCII", "646", ""}) {
+  for (std::string_view name :
+       {"UTF-8", "utf-8", "UTF8", "utf8", "ANSI_X3.4-1968", "ASCII", "US-ASCII", "646", ""}) {
     if (codeset == name) return true;
   }
   return false;

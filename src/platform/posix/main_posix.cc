@@ -1,7 +1,11 @@
 // The POSIX entry point: arguments are bytes, turned into UTF-16 here.
+#include <fcntl.h>
 #include <langinfo.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -9,7 +13,27 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/utf8_escape.h"
 
+namespace {
+
+// A standard stream the caller closed would otherwise lend its number to
+// the first table opened, and messages meant for standard error would be
+// written into that table.
+void OpenMissingStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      // The lowest free number is `fd` itself, since the ones below are open.
+      if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) _exit(2);
+    }
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  OpenMissingStandardStreams();
+  // A console write that fails is ignored; a reader that went away must not
+  // end the run with a signal instead of its exit status.
+  std::signal(SIGPIPE, SIG_IGN);
   std::setlocale(LC_ALL, "");
   std::vector<std::u16string> args(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {

@@ -19,8 +19,8 @@ class PosixPlatform final : public Platform {
 
   bool currentDirectory(std::u16string& path, ErrorCode& error) override;
   bool pathExists(const std::u16string& path, ErrorCode& error) override;
-  bool startSearch(const std::u16string& directory, DirectorySearch& search,
-                   DirectoryEntry& first, ErrorCode& error) override;
+  bool startSearch(const std::u16string& directory, DirectorySearch& search, DirectoryEntry& first,
+                   ErrorCode& error) override;
   bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
 
   bool openTable(const DirectorySearch& search, const std::u16string& directory,

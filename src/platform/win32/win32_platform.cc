@@ -48,12 +48,11 @@ void Win32Platform::writeLine(ConsoleStream stream, std::u16string_view text) {
     // The OEM code page, as CharToOemW converts; sized first, since a
     // double-byte OEM code page can need two bytes a character.
     const int length = static_cast<int>(path_.size());
-    const int size = WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, nullptr, 0, nullptr, nullptr);
     bytes_.resize(static_cast<std::size_t>(size > 0 ? size : 0));
     if (size > 0) {
-      WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, bytes_.data(), size, nullptr,
-                          nullptr);
+      WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, bytes_.data(), size, nullptr, nullptr);
     }
   }
   bytes_ += '\n';  // the stream is in text mode: this becomes CR LF
@@ -63,10 +62,10 @@ void Win32Platform::writeLine(ConsoleStream stream, std::u16string_view text) {
 
 void Win32Platform::appendErrorText(ErrorCode code, std::u16string& out) {
   wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-      static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                     static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   if (length != 0 && text != nullptr) out.append(text, text + length);
   if (text != nullptr) LocalFree(text);
 }
@@ -148,8 +147,8 @@ bool Win32Platform::seekTable(TableFile& file, std::uint32_t offset, ErrorCode& 
 
 Transfer Win32Platform::writeTable(TableFile& file, std::span<const std::uint8_t> bytes) {
   DWORD written = 0;
-  if (!WriteFile(AsHandle(file.native()), bytes.data(), static_cast<DWORD>(bytes.size()),
-                 &written, nullptr)) {
+  if (!WriteFile(AsHandle(file.native()), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                 nullptr)) {
     return LastErrorTransfer();
   }
   return Transfer{0, written};

@@ -1,0 +1,42 @@
+// The command-line grammar on arbitrary argument vectors: never crashes,
+// never reads past the vector, and a run's settings come only from the
+// arguments.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Arguments are UTF-16 code units, separated by a zero unit.
+  std::vector<std::u16string> args{u"tablemark"};
+  std::u16string current;
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    if (unit == 0) {
+      args.push_back(current);
+      current.clear();
+    } else {
+      current += unit;
+    }
+  }
+  args.push_back(current);
+
+  for (auto dialect : {tablemark::Dialect::Windows, tablemark::Dialect::Posix}) {
+    try {
+      const auto parsed = tablemark::ParseCommandLine(args, tablemark::SwitchCharacters(dialect));
+      if (parsed.verdict == tablemark::CommandLineVerdict::Run) {
+        if (args.size() < 2 || args.size() > 5) __builtin_trap();
+        bool fromArgs = parsed.settings.fullPath.empty();
+        for (const auto& arg : args) {
+          if (arg.find(parsed.settings.fullPath) != std::u16string::npos) fromArgs = true;
+        }
+        if (!fromArgs) __builtin_trap();
+      }
+    } catch (const tablemark::MissingSwitchValue&) {
+    }
+  }
+  for (const auto& arg : args) (void)tablemark::IntegerValue(arg);
+  return 0;
+}
