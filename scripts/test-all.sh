@@ -9,7 +9,7 @@ jobs=$(nproc)
 
 scripts/install-deps.sh
 
-for preset in release asan windows-x86 windows-x64; do
+for preset in release asan windows-x86 windows-x64 fuzz; do
   echo "== build $preset"
   cmake --preset "$preset" -DTABLEMARK_TESTS=ON >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
@@ -32,6 +32,24 @@ echo "== the release exe is a 32-bit console program"
 kind=$(file -b build/windows-x86/Tablemark.exe)
 echo "$kind"
 [[ "$kind" == "PE32 executable (console) Intel 80386"* ]]
+
+echo "== static analysis"
+scripts/analyse.sh
+
+echo "== fuzzing, ${FUZZ_SECONDS:=60} s a target"
+for target in fuzz_command_line fuzz_table_header fuzz_byte_names fuzz_console_charset; do
+  corpus="build/fuzz/corpus/$target"
+  mkdir -p "$corpus"
+  # New inputs go to the build folder; the seeds in the repository stay as they are.
+  "build/fuzz/tests/fuzz/$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
+    "$corpus" "tests/fuzz/corpus/$target" > "build/fuzz/$target.log" 2>&1 ||
+    { tail -n 40 "build/fuzz/$target.log"; echo "$target failed"; exit 1; }
+  echo "$target: $(grep -o 'stat::number_of_executed_units: *[0-9]*' "build/fuzz/$target.log" |
+                   grep -o '[0-9]*$') inputs, no failure"
+done
+
+echo "== benchmark smoke run"
+python3 bench/run_bench.py --sizes 1000 --repeat 1 --alloc-sizes 200 1000
 
 echo "== install and package"
 rm -rf build/install-check

@@ -54,8 +54,8 @@ ConsoleCharset::ConsoleCharset(std::string_view codeset) {
 }
 
 ConsoleCharset::~ConsoleCharset() {
-  if (toConsole_ != kNoConverter) iconv_close(toConsole_);
-  if (fromLocale_ != kNoConverter) iconv_close(fromLocale_);
+  if (toConsole_ != NoConverter()) iconv_close(toConsole_);
+  if (fromLocale_ != NoConverter()) iconv_close(fromLocale_);
 }
 
 void ConsoleCharset::encode(std::u16string_view text, std::string& out) {
@@ -90,7 +90,7 @@ void ConsoleCharset::encode(std::u16string_view text, std::string& out) {
 }
 
 void ConsoleCharset::decodeLocaleText(std::string_view text, std::u16string& out) {
-  if (fromLocale_ != kNoConverter) {
+  if (fromLocale_ != NoConverter()) {
     scratch_.clear();
     if (ConvertAll(fromLocale_, text, scratch_)) {
       DecodeBytes(scratch_, out);

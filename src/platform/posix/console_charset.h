@@ -18,7 +18,7 @@ class ConsoleCharset {
   ConsoleCharset(const ConsoleCharset&) = delete;
   ConsoleCharset& operator=(const ConsoleCharset&) = delete;
 
-  bool isUtf8() const { return toConsole_ == kNoConverter; }
+  bool isUtf8() const { return toConsole_ == NoConverter(); }
 
   // Replaces `out` with `text` in the console's set. A character the set
   // lacks becomes '?'; an escaped byte is written as the original byte.
@@ -29,9 +29,12 @@ class ConsoleCharset {
   void decodeLocaleText(std::string_view text, std::u16string& out);
 
  private:
-  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
-  iconv_t toConsole_ = kNoConverter;
-  iconv_t fromLocale_ = kNoConverter;
+  // iconv_open's documented failure value.
+  static iconv_t NoConverter() {
+    return reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+  }
+  iconv_t toConsole_ = NoConverter();
+  iconv_t fromLocale_ = NoConverter();
   std::string scratch_;
 };
 

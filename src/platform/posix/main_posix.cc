@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
   OpenMissingStandardStreams();
   // A console write that fails is ignored; a reader that went away must not
   // end the run with a signal instead of its exit status.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::setlocale(LC_ALL, "");
+  (void)std::signal(SIGPIPE, SIG_IGN);
+  (void)std::setlocale(LC_ALL, "");
   std::vector<std::u16string> args(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
     tablemark::posix::DecodeBytes(argv[i], args[static_cast<std::size_t>(i)]);
