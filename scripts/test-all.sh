@@ -28,10 +28,20 @@ python3 tests/e2e/run_e2e.py --target wine \
   --holder build/windows-x64/share_holder.exe \
   --wine-prefix build/windows-x64/wineprefix
 
-echo "== the release exe is a 32-bit console program"
+echo "== the release exe is a 32-bit console program; both carry the manifest and version"
 kind=$(file -b build/windows-x86/Tablemark.exe)
 echo "$kind"
 [[ "$kind" == "PE32 executable (console) Intel 80386"* ]]
+python3 - build/windows-x86/Tablemark.exe build/windows-x64/Tablemark.exe <<'PY'
+import sys
+for exe in sys.argv[1:]:
+    data = open(exe, "rb").read()
+    wanted = [b"longPathAware>true", b'level="asInvoker"', "ProductName".encode("utf-16-le"),
+              "Tablemark".encode("utf-16-le"), "ProductVersion".encode("utf-16-le")]
+    missing = [w for w in wanted if w not in data]
+    assert not missing, (exe, missing)
+    print(exe, "has its manifest and version resource")
+PY
 
 echo "== static analysis"
 scripts/analyse.sh

@@ -457,7 +457,7 @@ def socket_and_device_with_table_extension(t, d):
 
 @case(targets=("native",), only_because="the locale names the console's character set on POSIX")
 def russian_locale_texts(t, d):
-    return dict(args=[d.p("missing")], status=2, env={"LC_ALL": "ru_RU.UTF-8"},
+    return dict(args=[d.p("missing")], status=2, env={"LANG": "ru_RU.UTF-8", "LC_ALL": None},
                 stderr=["В функции GetFileAttributes() возникла ошибка 2: "
                         "Нет такого файла или каталога"])
 
@@ -663,7 +663,11 @@ def take_messages(stream, messages):
 def run_one(t, d, run, holder_exe):
     holders = [Holder(t, d.p(h), holder_exe) for h in run.get("holders", [])]
     env = dict(t.env)
-    env.update(run.get("env", {}))
+    for name, value in run.get("env", {}).items():
+        if value is None:
+            env.pop(name, None)
+        else:
+            env[name] = value
     cwd = d.p(run["cwd"]) if "cwd" in run else d.root
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         stdout_to, stderr_to, preexec = out, err, None
