@@ -612,6 +612,13 @@ def closed_standard_streams(t, d):
     return dict(args=[d.root, "1251"], status=1, close_fds=(1, 2))
 
 
+@case(targets=("native",), only_because="Windows does not let a directory in use be removed")
+def current_directory_removed(t, d):
+    d.mkdir("gone")
+    return dict(args=["-c", "1251"], status=2, cwd="gone", remove_cwd=True,
+                stderr=[run_failure(t, "GetCurrentDirectory()", errno.ENOENT)])
+
+
 @case(targets=("native",), only_because="SIGPIPE is a POSIX matter")
 def reader_gone_away(t, d):
     d.table("a.dbf", mark_after=0xC9)
@@ -670,11 +677,13 @@ def run_one(t, d, run, holder_exe):
             env[name] = value
     cwd = d.p(run["cwd"]) if "cwd" in run else d.root
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        stdout_to, stderr_to, preexec = out, err, None
-        if run.get("close_fds"):
-            def preexec(fds=run["close_fds"]):
-                for fd in fds:
-                    os.close(fd)
+        stdout_to, stderr_to = out, err
+
+        def preexec(fds=run.get("close_fds", ()), remove_cwd=run.get("remove_cwd", False)):
+            for fd in fds:
+                os.close(fd)
+            if remove_cwd:
+                os.rmdir(os.getcwd())
         if run.get("broken_pipe"):
             reader, writer = os.pipe()
             os.close(reader)
