@@ -36,7 +36,7 @@ python3 - build/windows-x86/Tablemark.exe build/windows-x64/Tablemark.exe <<'PY'
 import sys
 for exe in sys.argv[1:]:
     data = open(exe, "rb").read()
-    wanted = [b"longPathAware>true", b'level="asInvoker"', "ProductName".encode("utf-16-le"),
+    wanted = [b"WindowsSettings\">true</longPathAware>", b'level="asInvoker"', "ProductName".encode("utf-16-le"),
               "Tablemark".encode("utf-16-le"), "ProductVersion".encode("utf-16-le")]
     missing = [w for w in wanted if w not in data]
     assert not missing, (exe, missing)
