@@ -217,56 +217,33 @@ def sw(t, letter):
     return t.switch + letter
 
 
-# Command line and usage.
-
-@case()
-def usage_without_arguments(t, d):
-    return dict(args=[], status=2, stdout=USAGE[t.windows])
-
-
-@case()
-def usage_for_five_arguments(t, d):
-    return dict(args=["a", "b", "c", "d", "e"], status=2, stdout=USAGE[t.windows])
-
-
-@case()
-def usage_for_unknown_switch(t, d):
-    return dict(args=[sw(t, "x")], status=2, stdout=USAGE[t.windows])
-
-
-@case()
-def usage_for_lone_minus(t, d):
-    return dict(args=["-"], status=2, stdout=USAGE[t.windows])
+# Command line and usage: (name, targets, arguments, exit status). "~" stands
+# for the target's switch character; every case shows the usage text alone.
+WINDOWS_ONLY = "backslash is a switch character on Windows only"
+USAGE_CASES = [
+    ("usage_without_arguments", None, [], 2),
+    ("usage_for_five_arguments", None, ["a", "b", "c", "d", "e"], 2),
+    ("usage_for_unknown_switch", None, ["~x"], 2),
+    ("usage_for_lone_minus", None, ["-"], 2),
+    ("usage_for_positional_at_index_three", None, ["~c", "1251", "{dir}"], 2),
+    ("help_with_minus_h", None, ["-h"], 0),
+    ("help_with_question_mark", None, ["~?"], 0),
+    ("help_with_help_word", None, ["~help"], 0),
+    ("help_with_backslash_h", WINDOWS_ONLY, ["\\H"], 0),
+    ("usage_for_unc_name_first", WINDOWS_ONLY, ["\\\\server\\share"], 2),
+]
 
 
-@case()
-def help_with_minus_h(t, d):
-    return dict(args=["-h"], status=0, stdout=USAGE[t.windows])
+def usage_case(args, status):
+    def run(t, d):
+        typed = [a.replace("~", t.switch, 1).replace("{dir}", t.path(d.root)) for a in args]
+        return dict(args=typed, status=status, stdout=USAGE[t.windows])
+    return run
 
 
-@case()
-def help_with_question_mark(t, d):
-    return dict(args=[sw(t, "?")], status=0, stdout=USAGE[t.windows])
-
-
-@case()
-def help_with_help_word(t, d):
-    return dict(args=[sw(t, "help")], status=0, stdout=USAGE[t.windows])
-
-
-@case(targets=("wine",), only_because="backslash is a switch character on Windows only")
-def help_with_backslash_h(t, d):
-    return dict(args=["\\H"], status=0, stdout=USAGE[True])
-
-
-@case(targets=("wine",), only_because="backslash is a switch character on Windows only")
-def usage_for_unc_name_first(t, d):
-    return dict(args=["\\\\server\\share"], status=2, stdout=USAGE[True])
-
-
-@case()
-def usage_for_positional_at_index_three(t, d):
-    return dict(args=[sw(t, "c"), "1251", t.path(d.root)], status=2, stdout=USAGE[t.windows])
+for _name, _windows_only, _args, _status in USAGE_CASES:
+    CASES.append((_name, ("wine",) if _windows_only else ("native", "wine"),
+                  usage_case(_args, _status)))
 
 
 @case(targets=("native",), only_because="on POSIX a slash begins a path, not a switch")
@@ -717,12 +694,12 @@ def run_one(t, d, run, holder_exe):
 def run_case(t, fn, holder_exe, work):
     root = tempfile.mkdtemp(prefix="case-", dir=work)
     d = Dir(root)
-    spec = fn(t, d)
-    runs = spec.get("runs", [spec])
+    setup = fn(t, d)
+    runs = setup.get("runs", [setup])
     problems = []
     try:
-        if "custom" in spec:
-            return spec["custom"](t, d)
+        if "custom" in setup:
+            return setup["custom"](t, d)
         for run in runs:
             if run.get("after_first"):
                 # Whatever the first run wrote is the state now; nothing more may change.
@@ -732,8 +709,8 @@ def run_case(t, fn, holder_exe, work):
             problems += run_one(t, d, run, holder_exe)
             problems += d.check()
     finally:
-        if "cleanup" in spec:
-            spec["cleanup"]()
+        if "cleanup" in setup:
+            setup["cleanup"]()
         for dirpath, dirnames, _ in os.walk(root):
             for name in dirnames:
                 os.chmod(os.path.join(dirpath, name), 0o755)
