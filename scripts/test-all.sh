@@ -9,7 +9,7 @@ jobs=$(nproc)
 
 scripts/install-deps.sh
 
-for preset in release asan windows-x86 windows-x64 fuzz; do
+for preset in release debug asan windows-x86 windows-x64 fuzz; do
   echo "== build $preset"
   cmake --preset "$preset" -DTABLEMARK_TESTS=ON >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

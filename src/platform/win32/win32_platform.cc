@@ -47,17 +47,17 @@ void Deliver(const WIN32_FIND_DATAW& data, DirectoryEntry& entry) {
 
 void Win32Platform::writeLine(ConsoleStream stream, std::u16string_view text) {
   FILE* out = stream == ConsoleStream::Output ? stdout : stderr;
-  Widen(text, path_);
+  Widen(text, wide_);
   bytes_.clear();
-  if (!path_.empty()) {
+  if (!wide_.empty()) {
     // The OEM code page, as CharToOemW converts; sized first, since a
     // double-byte OEM code page can need two bytes a character.
-    const int length = static_cast<int>(path_.size());
+    const int length = static_cast<int>(wide_.size());
     const int size =
-        WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(CP_OEMCP, 0, wide_.data(), length, nullptr, 0, nullptr, nullptr);
     bytes_.resize(static_cast<std::size_t>(size > 0 ? size : 0));
     if (size > 0) {
-      WideCharToMultiByte(CP_OEMCP, 0, path_.data(), length, bytes_.data(), size, nullptr, nullptr);
+      WideCharToMultiByte(CP_OEMCP, 0, wide_.data(), length, bytes_.data(), size, nullptr, nullptr);
     }
   }
   bytes_ += '\n';  // the stream is in text mode: this becomes CR LF
@@ -92,17 +92,17 @@ bool Win32Platform::currentDirectory(std::u16string& path, ErrorCode& error) {
 }
 
 bool Win32Platform::pathExists(const std::u16string& path, ErrorCode& error) {
-  Widen(path, path_);
-  if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail(error);
+  Widen(path, wide_);
+  if (GetFileAttributesW(wide_.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail(error);
   return true;
 }
 
 bool Win32Platform::startSearch(const std::u16string& directory, DirectorySearch& search,
                                 DirectoryEntry& first, ErrorCode& error) {
-  Widen(directory, path_);
-  path_ += L"*.*";
+  Widen(directory, wide_);
+  wide_ += L"*.*";
   auto state = std::make_unique<Search>();
-  state->find = FindFirstFileW(path_.c_str(), &state->data);
+  state->find = FindFirstFileW(wide_.c_str(), &state->data);
   if (state->find == INVALID_HANDLE_VALUE) return Fail(error);
   Deliver(state->data, first);
   search.adopt(*this, reinterpret_cast<std::intptr_t>(state.release()));
@@ -118,9 +118,9 @@ bool Win32Platform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
 
 bool Win32Platform::openTable(const DirectorySearch& /*search*/, const std::u16string& directory,
                               std::u16string_view name, TableFile& file, ErrorCode& error) {
-  Widen(directory, path_);
-  path_.append(name.begin(), name.end());
-  HANDLE handle = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  Widen(directory, wide_);
+  wide_.append(name.begin(), name.end());
+  HANDLE handle = CreateFileW(wide_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Fail(error);
   file.adopt(*this, reinterpret_cast<std::intptr_t>(handle));

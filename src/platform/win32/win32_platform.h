@@ -29,8 +29,9 @@ class Win32Platform final : public Platform {
   void closeTable(std::intptr_t native) override;
   void endSearch(std::intptr_t native) override;
 
-  // Reused, so that the scan allocates nothing per entry.
-  std::wstring path_;
+  // Scratch text, reused so that the scan allocates nothing per entry: the
+  // wide form of a path or of a console line, and its OEM bytes.
+  std::wstring wide_;
   std::string bytes_;
 };
 
