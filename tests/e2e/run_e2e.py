@@ -417,6 +417,19 @@ def fifo_with_table_extension(t, d):
                 stderr=[file_failure(t, "pipe.dbf", "CreateFile()", errno.ENXIO, 50)])
 
 
+@case()
+def device_name_with_table_extension(t, d):
+    # On Windows nul.dbf names the NUL device, which is not a disk file; on
+    # POSIX it is an ordinary name.
+    d.table("a.dbf", mark_after=0xC9)
+    if t.windows:
+        d.table("nul.dbf")
+        return dict(args=[t.path(d.root), "1251"], status=1,
+                    stderr=[file_failure(t, "nul.dbf", "CreateFile()", windows_code=50)])
+    d.table("nul.dbf", mark_after=0xC9)
+    return dict(args=[t.path(d.root), "1251"], status=0)
+
+
 @case(targets=("native",), only_because="Wine has no Windows counterpart of a Unix socket file")
 def socket_and_device_with_table_extension(t, d):
     d.table("a.dbf", mark_after=0xC9)
