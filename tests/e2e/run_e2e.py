@@ -207,6 +207,9 @@ CASES = []
 
 
 def case(targets=("native", "wine"), only_because=None):
+    # A case that leaves a target out must say why.
+    assert len(targets) == 2 or only_because, targets
+
     def register(fn):
         CASES.append((fn.__name__, targets, fn))
         return fn

@@ -73,11 +73,7 @@ void ConsoleCharset::encode(std::u16string_view text, std::string& out) {
       out += static_cast<char>(c - 0xDC00);
       continue;
     }
-    std::size_t units = 1;
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      units = 2;
-    }
+    const std::size_t units = StartsSurrogatePair(text, i) ? 2 : 1;
     EncodeBytes(text.substr(i, units), utf8);
     i += units - 1;
     const std::size_t before = out.size();

@@ -93,8 +93,7 @@ void EncodeBytes(std::u16string_view text, std::string& out) {
     const char16_t c = text[i];
     if (c < 0xD800 || c > 0xDFFF) {
       AppendUtf8(c, out);
-    } else if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
+    } else if (StartsSurrogatePair(text, i)) {
       const char32_t high = static_cast<char32_t>(c) - 0xD800u;
       const char32_t low = static_cast<char32_t>(text[i + 1]) - 0xDC00u;
       AppendUtf8(0x10000u + (high << 10u) + low, out);

@@ -19,6 +19,13 @@ void EncodeBytes(std::u16string_view text, std::string& out);
 // Whether `c` stands for a byte that was not valid UTF-8.
 inline bool IsEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
+// Whether text[i] and text[i + 1] are a high and a low surrogate: one
+// character beyond U+FFFF.
+inline bool StartsSurrogatePair(std::u16string_view text, std::size_t i) {
+  return text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+         text[i + 1] <= 0xDFFF;
+}
+
 // Appends the UTF-8 form of code point `c`.
 void AppendUtf8(char32_t c, std::string& out);
 
