@@ -84,15 +84,19 @@ bool FakePlatform::pathExists(const std::u16string& path, ErrorCode& error) {
   return false;
 }
 
-bool FakePlatform::deliver(Search& search, DirectoryEntry& entry) {
+SearchStep FakePlatform::deliver(Search& search, DirectoryEntry& entry, ErrorCode& error) {
   const auto& entries = directories_.at(search.directory);
-  if (search.next >= entries.size()) return false;
-  if (entriesBeforeBreak && search.delivered >= *entriesBeforeBreak) return false;
+  if (entriesBeforeBreak && search.delivered >= *entriesBeforeBreak) {
+    if (!breakFault) return SearchStep::End;
+    error = breakFault->code;
+    return SearchStep::Failed;
+  }
+  if (search.next >= entries.size()) return SearchStep::End;
   entry.name = entries[search.next].name;
   entry.isDirectory = entries[search.next].isDirectory;
   ++search.next;
   ++search.delivered;
-  return true;
+  return SearchStep::Entry;
 }
 
 bool FakePlatform::startSearch(const std::u16string& directory, DirectorySearch& search,
@@ -111,17 +115,17 @@ bool FakePlatform::startSearch(const std::u16string& directory, DirectorySearch&
   searches_[handle] = Search{found->first};
   search.adopt(*this, handle);
   ++openSearches;
-  if (!deliver(searches_[handle], first)) {
-    error = 18;  // ERROR_NO_MORE_FILES
-    search.reset();
-    return false;
-  }
-  return true;
+  const SearchStep step = deliver(searches_[handle], first, error);
+  if (step == SearchStep::Entry) return true;
+  if (step == SearchStep::End) error = 18;  // ERROR_NO_MORE_FILES
+  search.reset();
+  return false;
 }
 
-bool FakePlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
+SearchStep FakePlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry,
+                                   ErrorCode& error) {
   events.push_back(u"next");
-  return deliver(searches_.at(search.native()), entry);
+  return deliver(searches_.at(search.native()), entry, error);
 }
 
 bool FakePlatform::openTable(const DirectorySearch& search, const std::u16string& directory,
@@ -175,13 +179,20 @@ Transfer FakePlatform::writeTable(TableFile& file, std::span<const std::uint8_t>
   return Transfer{0, bytes.size()};
 }
 
-void FakePlatform::closeTable(std::intptr_t native) {
+bool FakePlatform::closeWrittenTable(TableFile& file, ErrorCode& error) {
+  const std::optional<Fault> fault = opens_.at(file.native()).file->closeFault;
+  releaseTable(file.release());
+  if (fault) error = fault->code;
+  return !fault;
+}
+
+void FakePlatform::releaseTable(std::intptr_t native) {
   events.push_back(u"close " + opens_.at(native).file->name);
   opens_.erase(native);
   --openTables;
 }
 
-void FakePlatform::endSearch(std::intptr_t native) {
+void FakePlatform::releaseSearch(std::intptr_t native) {
   events.push_back(u"end search");
   searches_.erase(native);
   --openSearches;

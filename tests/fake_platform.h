@@ -22,7 +22,7 @@ struct FakeFile {
   std::u16string name;
   bool isDirectory = false;
   std::vector<std::uint8_t> bytes;
-  std::optional<Fault> openFault, readFault, seekFault, writeFault;
+  std::optional<Fault> openFault, readFault, seekFault, writeFault, closeFault;
   std::optional<std::size_t> writeCount;  // bytes a write claims, when set
   int writes = 0;                         // successful write calls
 };
@@ -47,8 +47,10 @@ class FakePlatform final : public Platform {
 
   std::u16string workingDirectory = u"/work";
   std::optional<Fault> currentDirectoryFault, pathExistsFault, startSearchFault;
-  // The search breaks off (nextEntry fails) after delivering this many.
+  // The search ends after delivering this many entries; with `breakFault`
+  // it fails there instead.
   std::optional<std::size_t> entriesBeforeBreak;
+  std::optional<Fault> breakFault;
 
   // What happened.
   std::vector<ConsoleLine> console;
@@ -64,16 +66,17 @@ class FakePlatform final : public Platform {
   bool pathExists(const std::u16string& path, ErrorCode& error) override;
   bool startSearch(const std::u16string& directory, DirectorySearch& search, DirectoryEntry& first,
                    ErrorCode& error) override;
-  bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
+  SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry, ErrorCode& error) override;
   bool openTable(const DirectorySearch& search, const std::u16string& directory,
                  std::u16string_view name, TableFile& file, ErrorCode& error) override;
   Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
   bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
+  bool closeWrittenTable(TableFile& file, ErrorCode& error) override;
 
  private:
-  void closeTable(std::intptr_t native) override;
-  void endSearch(std::intptr_t native) override;
+  void releaseTable(std::intptr_t native) override;
+  void releaseSearch(std::intptr_t native) override;
 
   struct Search {
     std::u16string directory;
@@ -85,7 +88,7 @@ class FakePlatform final : public Platform {
     std::size_t position = 0;
   };
   std::u16string key(std::u16string path) const;
-  bool deliver(Search& search, DirectoryEntry& entry);
+  SearchStep deliver(Search& search, DirectoryEntry& entry, ErrorCode& error);
 
   Dialect dialect_;
   std::map<std::u16string, std::vector<FakeFile>> directories_;

@@ -20,7 +20,15 @@ std::optional<std::uint32_t> DigitValue(char16_t c) {
   return std::nullopt;
 }
 
-bool IsWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+// The white space the Windows C runtime's wide conversion skips: ASCII's,
+// and the Unicode spaces it also counts as such (a no-break space pasted
+// from a document among them), but not U+0085 and not U+FEFF.
+bool IsWhiteSpace(char16_t c) {
+  if (c == u' ' || (c >= u'\t' && c <= u'\r')) return true;
+  if (c < 0x00A0) return false;
+  return c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
+}
 
 }  // namespace
 

@@ -46,9 +46,10 @@ std::u16string_view SwitchCharacters(Dialect dialect);
 ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
                                    std::u16string_view switchCharacters);
 
-// The integer value of a text: leading white space, one optional sign, then
-// decimal digits of any of the usual scripts up to the first non-digit.
-// Wraps around in 32 bits; no digits give 0.
+// The integer value of a text: leading white space (Unicode spaces such as
+// U+00A0 too), one optional sign, then decimal digits of any of the usual
+// scripts up to the first non-digit. Wraps around in 32 bits (where _wtoi
+// would saturate); no digits give 0.
 std::int32_t IntegerValue(std::u16string_view text);
 
 }  // namespace tablemark

@@ -87,7 +87,9 @@ void FormatFileCallError(Platform& platform, std::u16string_view fileName,
                          std::u16string_view label, ErrorCode code, MessageBuffer& out) {
   std::u16string systemText;
   platform.appendErrorText(code, systemText);
-  Compose(out, kFileCallErrorPattern, {fileName, label, Decimal(code).text, systemText});
+  std::u16string shownName;
+  platform.appendShownName(fileName, shownName);
+  Compose(out, kFileCallErrorPattern, {shownName, label, Decimal(code).text, systemText});
 }
 
 void ComposeCallFailure(Platform& platform, std::u16string_view label, ErrorCode code,
@@ -105,13 +107,17 @@ void ReportFileCallFailure(Platform& platform, std::u16string_view fileName,
   if (code != 0) {
     FormatFileCallError(platform, fileName, label, code, out);
   } else {
-    Compose(out, kUncodedFileCallErrorPattern, {fileName, label});
+    std::u16string shownName;
+    platform.appendShownName(fileName, shownName);
+    Compose(out, kUncodedFileCallErrorPattern, {shownName, label});
   }
   ReportToConsole(platform, out, ConsoleStream::Error);
 }
 
 void ReportNotATable(Platform& platform, std::u16string_view fileName, MessageBuffer& out) {
-  Compose(out, kNotATablePattern, {fileName});
+  std::u16string shownName;
+  platform.appendShownName(fileName, shownName);
+  Compose(out, kNotATablePattern, {shownName});
   ReportToConsole(platform, out, ConsoleStream::Error);
 }
 

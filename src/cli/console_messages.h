@@ -43,6 +43,7 @@ namespace label {
 inline constexpr std::u16string_view kGetCurrentDirectory = u"GetCurrentDirectory()";
 inline constexpr std::u16string_view kGetFileAttributes = u"GetFileAttributes()";
 inline constexpr std::u16string_view kFindFirstFile = u"FindFirstFile()";
+inline constexpr std::u16string_view kFindNextFile = u"FindNextFile()";
 inline constexpr std::u16string_view kCreateFile = u"CreateFile()";
 inline constexpr std::u16string_view kReadFile = u"ReadFile()";
 inline constexpr std::u16string_view kSetFilePointer = u"SetFilePointer()";

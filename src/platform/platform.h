@@ -39,6 +39,10 @@ struct Transfer {
   std::size_t count = 0;
 };
 
+// What one step of a directory search gave. The end of the list and a
+// listing that breaks off are told apart: only the end is success.
+enum class SearchStep { Entry, End, Failed };
+
 class Platform;
 
 // A handle the platform hands out, released by the platform when the owner
@@ -62,6 +66,12 @@ class OwnedHandle {
     native_ = native;
   }
   void reset();
+  // Lets go of the handle without releasing it, for a platform that
+  // releases it itself and wants to know the outcome.
+  std::intptr_t release() {
+    owner_ = nullptr;
+    return std::exchange(native_, 0);
+  }
 
  private:
   Platform* owner_ = nullptr;
@@ -85,6 +95,9 @@ class Platform {
   // Appends the system's own text for `code`, as the system gives it (a
   // Windows text keeps its trailing CR LF); nothing when it has none.
   virtual void appendErrorText(ErrorCode code, std::u16string& out) = 0;
+  // Appends what stands for a directory entry's name inside a message: the
+  // name itself, unless the console needs the name's own bytes passed through.
+  virtual void appendShownName(std::u16string_view name, std::u16string& out) { out += name; }
 
   // Calls that can fail return false and leave the system's code in
   // `error`, which is 0 when the system gave none.
@@ -95,8 +108,9 @@ class Platform {
   // `directory` ends in the separator. Delivers the first entry on success.
   virtual bool startSearch(const std::u16string& directory, DirectorySearch& search,
                            DirectoryEntry& first, ErrorCode& error) = 0;
-  // False at the end of the list and on any failure alike.
-  virtual bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) = 0;
+  // `error` is set only when the step is Failed.
+  virtual SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry,
+                               ErrorCode& error) = 0;
 
   // Tables. `openTable` opens entry `name` of the directory being searched
   // (whose path is `directory`) for reading and writing, for this process's
@@ -108,12 +122,16 @@ class Platform {
   virtual Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) = 0;
   virtual bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) = 0;
   virtual Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) = 0;
+  // Closes a table that was written to. On network and FUSE file systems a
+  // write's real outcome often arrives only here, so a failure is the
+  // write's failure. A table that was not written is closed unchecked.
+  virtual bool closeWrittenTable(TableFile& file, ErrorCode& error) = 0;
 
  private:
   template <typename Tag>
   friend class OwnedHandle;
-  virtual void closeTable(std::intptr_t native) = 0;
-  virtual void endSearch(std::intptr_t native) = 0;
+  virtual void releaseTable(std::intptr_t native) = 0;
+  virtual void releaseSearch(std::intptr_t native) = 0;
 };
 
 template <typename Tag>
@@ -130,9 +148,9 @@ template <typename Tag>
 void OwnedHandle<Tag>::reset() {
   if (Platform* owner = std::exchange(owner_, nullptr)) {
     if constexpr (std::is_same_v<Tag, TableFileTag>) {
-      owner->closeTable(native_);
+      owner->releaseTable(native_);
     } else {
-      owner->endSearch(native_);
+      owner->releaseSearch(native_);
     }
   }
 }

@@ -51,7 +51,8 @@ ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8
 
   ExitStatus result = kAllHandled;
   MessageBuffer message;
-  do {
+  SearchStep step = SearchStep::Entry;
+  for (; step == SearchStep::Entry; step = platform.nextEntry(search, entry, error)) {
     if (entry.isDirectory || !HasTableExtension(entry.name)) continue;
     TableFile file;
     if (!platform.openTable(search, fullPath, entry.name, file, error)) {
@@ -59,11 +60,16 @@ ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8
       result = kSomeFailed;
       continue;
     }
-    if (CountsAsFailed(CheckAndPatchHeader(platform, file, entry.name, mark, message))) {
-      result = kSomeFailed;
+    PatchOutcome outcome = CheckAndPatchHeader(platform, file, entry.name, mark, message);
+    if (outcome == PatchOutcome::Patched && !platform.closeWrittenTable(file, error)) {
+      ReportFileCallFailure(platform, entry.name, label::kWriteFile, error, message);
+      outcome = PatchOutcome::Failed;
     }
+    if (CountsAsFailed(outcome)) result = kSomeFailed;
     // `file` closes here, before the next entry is fetched.
-  } while (platform.nextEntry(search, entry));
+  }
+  // A listing that broke off leaves tables unvisited: the run ended early.
+  if (step == SearchStep::Failed) ThrowCallFailure(platform, label::kFindNextFile, error);
   return result;
 }
 

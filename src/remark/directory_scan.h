@@ -22,7 +22,8 @@ bool HasTableExtension(std::u16string_view name);
 // table with `mark`. Returns kAllHandled, or kSomeFailed when any table
 // failed or was refused; each such table is reported as it is met. Throws
 // FatalMessage when the directory cannot be settled or listed, before any
-// table is opened.
+// table is opened, and when the listing breaks off; tables handled by then
+// stay handled.
 ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8_t mark);
 
 }  // namespace tablemark

@@ -101,6 +101,12 @@ TEST(CommandLine, IntegerValue) {
   const std::vector<std::pair<std::u16string, std::int32_t>> cases{
       {u"1251", 1251},
       {u"  \t1251", 1251},
+      {u"\u00A01251", 1251},  // a no-break space pasted from a document
+      {u"\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u30001251", 1251},
+      {u"\u00851251", 0},  // the runtime does not count these as white space
+      {u"\uFEFF1251", 0},
+      {u"\u200B1251", 0},
+      {u"\u001C1251", 0},
       {u"+1251", 1251},
       {u"-866", -866},
       {u"1251x", 1251},
@@ -124,7 +130,7 @@ TEST(CommandLine, IntegerValue) {
       {u"99999999999999999999", 1661992959},
   };
   for (const auto& [text, value] : cases) {
-    EXPECT_EQ(IntegerValue(text), value) << std::string(text.begin(), text.end());
+    EXPECT_EQ(IntegerValue(text), value) << ::testing::PrintToString(text);
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "cli/console_messages.h"
 #include "fake_platform.h"
 
@@ -122,18 +124,61 @@ TEST(ScanDirectory, AlreadyMarkedTablesDoNotFail) {
   EXPECT_EQ(platform.file(u"/d", u"x.dbf").writes, 0);
 }
 
-TEST(ScanDirectory, SearchBreakingOffEndsTheScanQuietly) {
+TEST(ScanDirectory, ListingThatBreaksOffEndsTheRun) {
+  struct Case {
+    const char* what;
+    std::optional<Fault> fault;
+    std::u16string message;  // empty: the list simply ended
+  };
+  const std::vector<Case> cases{
+      {"end of the list", std::nullopt, u""},
+      {"failure with a code", Fault{5},
+       u"В функции FindNextFile() возникла ошибка 5: system text 5"},
+      {"failure without a code", Fault{0}, u"Неожиданная ошибка в функции FindNextFile()"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    platform.addDirectory(u"/d");
+    platform.addFile(u"/d", u"1.dbf", Table());
+    platform.addFile(u"/d", u"bad.dbf", Bytes(8, 0));
+    platform.addFile(u"/d", u"3.dbf", Table());
+    platform.entriesBeforeBreak = 2;
+    platform.breakFault = c.fault;
+    const ConsoleLine reported{
+        ConsoleStream::Error,
+        u"Для файла bad.dbf в функции ReadFile() возникла неожиданная ошибка"};
+    if (c.message.empty()) {
+      EXPECT_EQ(ScanDirectory(platform, u"/d", kMark), kSomeFailed);
+    } else {
+      EXPECT_EQ(FatalText(platform, u"/d"), c.message);
+    }
+    // What was done before the break stays done, and stays reported.
+    EXPECT_EQ(platform.console, std::vector<ConsoleLine>{reported});
+    EXPECT_EQ(platform.file(u"/d", u"1.dbf").bytes[29], kMark);
+    EXPECT_EQ(platform.file(u"/d", u"3.dbf").bytes, Table());
+    EXPECT_EQ(platform.openSearches, 0);
+    EXPECT_EQ(platform.openTables, 0);
+  }
+}
+
+TEST(ScanDirectory, CloseAfterAWriteIsChecked) {
   FakePlatform platform;
   platform.addDirectory(u"/d");
-  platform.addFile(u"/d", u"1.dbf", Table());
-  platform.addFile(u"/d", u"2.dbf", Table());
-  platform.addFile(u"/d", u"3.dbf", Table());
-  platform.entriesBeforeBreak = 2;
-  EXPECT_EQ(ScanDirectory(platform, u"/d", kMark), kAllHandled);
-  EXPECT_TRUE(platform.console.empty());
-  EXPECT_EQ(platform.file(u"/d", u"2.dbf").bytes[29], kMark);
-  EXPECT_EQ(platform.file(u"/d", u"3.dbf").bytes[29], 0x65);
-  EXPECT_EQ(platform.openSearches, 0);
+  platform.addFile(u"/d", u"lost.dbf", Table()).closeFault = Fault{5};
+  platform.addFile(u"/d", u"lost-no-code.dbf", Table()).closeFault = Fault{0};
+  platform.addFile(u"/d", u"marked.dbf", Table(kMark)).closeFault = Fault{5};
+  platform.addFile(u"/d", u"good.dbf", Table());
+  EXPECT_EQ(ScanDirectory(platform, u"/d", kMark), kSomeFailed);
+  EXPECT_EQ(
+      platform.console,
+      (std::vector<ConsoleLine>{
+          {ConsoleStream::Error,
+           u"Для файла lost.dbf, в функции WriteFile() возникла ошибка 5: system text 5"},
+          {ConsoleStream::Error,
+           u"Для файла lost-no-code.dbf в функции WriteFile() возникла неожиданная ошибка"}}));
+  EXPECT_EQ(platform.file(u"/d", u"good.dbf").bytes[29], kMark);
+  EXPECT_EQ(platform.openTables, 0);
 }
 
 TEST(ScanDirectory, DirectoryPathIsSettled) {

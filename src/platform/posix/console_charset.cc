@@ -44,13 +44,41 @@ bool ConvertAll(iconv_t converter, std::string_view input, std::string& out) {
   }
 }
 
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 }  // namespace
 
 ConsoleCharset::ConsoleCharset(std::string_view codeset) {
-  if (NamesUtf8OrAscii(codeset)) return;
+  if (NamesUtf8OrAscii(codeset)) {
+    // A byte that is not UTF-8 stands alone; 0x80 to 0x9F are the 8-bit
+    // forms of the C1 controls.
+    for (std::size_t b = 0; b < 0x20; ++b) controlBytes_.set(b);
+    return;
+  }
   const std::string name(codeset);
   toConsole_ = iconv_open(name.c_str(), "UTF-8");
   fromLocale_ = iconv_open("UTF-8", name.c_str());
+  if (fromLocale_ == NoConverter()) return;
+  // What each byte is in the locale's set: in ISO 8859 sets 0x80 to 0x9F
+  // are C1 controls, in KOI8-R and CP1251 letters and box drawing. A byte
+  // that only begins a character converts to nothing and is left alone.
+  std::string utf8;
+  std::u16string text;
+  for (std::size_t b = 0; b < 0x80; ++b) {
+    utf8.clear();
+    const char byte = static_cast<char>(0x80 + b);
+    if (ConvertAll(fromLocale_, std::string_view(&byte, 1), utf8)) {
+      DecodeBytes(utf8, text);
+      controlBytes_.set(b, text.size() == 1 && IsControl(text[0]));
+    }
+    iconv(fromLocale_, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+void ConsoleCharset::maskControls(std::u16string& text) const {
+  for (char16_t& c : text) {
+    if (IsControl(c) || (IsEscapedByte(c) && controlBytes_.test(c - 0xDC80))) c = u'?';
+  }
 }
 
 ConsoleCharset::~ConsoleCharset() {

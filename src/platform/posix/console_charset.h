@@ -5,6 +5,7 @@
 
 #include <iconv.h>
 
+#include <bitset>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,11 @@ class ConsoleCharset {
   // the locale's set (strerror).
   void decodeLocaleText(std::string_view text, std::u16string& out);
 
+  // For a terminal, as `ls -q` does: every C0 control character, DEL and
+  // C1 control character of `text` becomes '?', and so does a byte passed
+  // through as itself that is a C1 control in the console's set.
+  void maskControls(std::u16string& text) const;
+
  private:
   // iconv_open's documented failure value.
   static iconv_t NoConverter() {
@@ -35,6 +41,7 @@ class ConsoleCharset {
   }
   iconv_t toConsole_ = NoConverter();
   iconv_t fromLocale_ = NoConverter();
+  std::bitset<128> controlBytes_;  // bytes 0x80 to 0xFF that are C1 controls
   std::string scratch_;
 };
 

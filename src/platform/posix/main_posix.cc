@@ -1,10 +1,8 @@
 // The POSIX entry point: arguments are bytes, turned into UTF-16 here.
 #include <fcntl.h>
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -34,11 +32,10 @@ int main(int argc, char** argv) {
   // A console write that fails is ignored; a reader that went away must not
   // end the run with a signal instead of its exit status.
   (void)std::signal(SIGPIPE, SIG_IGN);
-  (void)std::setlocale(LC_ALL, "");
   std::vector<std::u16string> args(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
     tablemark::posix::DecodeBytes(argv[i], args[static_cast<std::size_t>(i)]);
   }
-  tablemark::posix::PosixPlatform platform(nl_langinfo(CODESET));
+  tablemark::posix::PosixPlatform platform;
   return tablemark::RunTablemark(platform, args);
 }

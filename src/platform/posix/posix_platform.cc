@@ -2,24 +2,41 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/posix/utf8_escape.h"
 
 namespace tablemark::posix {
 namespace {
 
+// One directory search: the stream, and what the listing said the entry
+// last delivered is.
+struct Search {
+  DIR* dir = nullptr;
+  unsigned char type = DT_UNKNOWN;
+};
+
 // The platform keeps its handles in an integer the core does not look into.
-DIR* AsDir(std::intptr_t native) {
-  return reinterpret_cast<DIR*>(native);  // NOLINT(performance-no-int-to-ptr)
+Search* AsSearch(std::intptr_t native) {
+  return reinterpret_cast<Search*>(native);  // NOLINT(performance-no-int-to-ptr)
 }
 int AsFd(std::intptr_t native) { return static_cast<int>(native); }
+
+// Whether the listing already says the entry is something no table can be:
+// a device, a FIFO or a socket. Opening one has effects of its own (a tape
+// rewinds, a serial line raises its signals), so it is refused unopened.
+bool ListedAsSpecial(unsigned char type) {
+  return type != DT_REG && type != DT_UNKNOWN && type != DT_LNK && type != DT_DIR;
+}
 
 bool Fail(ErrorCode& error) {
   error = errno;
@@ -61,11 +78,28 @@ bool IsWritableRegularFile(int fd, ErrorCode& error) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(std::string_view codeset) : charset_(codeset) {}
+PosixPlatform::Console& PosixPlatform::console() {
+  if (!console_) {
+    (void)std::setlocale(LC_ALL, "");
+    console_.emplace(nl_langinfo(CODESET));
+    console_->outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    console_->errorIsTerminal = isatty(STDERR_FILENO) == 1;
+  }
+  return *console_;
+}
 
 void PosixPlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
+  Console& shown = console();
   FILE* out = stream == ConsoleStream::Output ? stdout : stderr;
-  charset_.encode(text, bytes_);
+  // Messages carry names, which anyone may plant in a directory; on a
+  // terminal their control characters must not drive it. Standard output
+  // carries only the usage text, whose line feeds are its own.
+  if (stream == ConsoleStream::Error && shown.errorIsTerminal) {
+    text_.assign(text);
+    shown.charset.maskControls(text_);
+    text = text_;
+  }
+  shown.charset.encode(text, bytes_);
   bytes_ += '\n';
   // A console that cannot be written to does not change the run's outcome.
   (void)std::fwrite(bytes_.data(), 1, bytes_.size(), out);
@@ -73,8 +107,23 @@ void PosixPlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
 }
 
 void PosixPlatform::appendErrorText(ErrorCode code, std::u16string& out) {
-  charset_.decodeLocaleText(std::strerror(code), text_);
+  ConsoleCharset& charset = console().charset;
+  charset.decodeLocaleText(std::strerror(code), text_);
   out += text_;
+}
+
+void PosixPlatform::appendShownName(std::u16string_view name, std::u16string& out) {
+  if (console().charset.isUtf8()) {
+    out += name;
+    return;
+  }
+  // The name's bytes are already in the locale's own set: they go out as
+  // they are, not decoded as UTF-8 and converted again.
+  EncodeBytes(name, bytes_);
+  for (const char byte : bytes_) {
+    const auto b = static_cast<unsigned char>(byte);
+    out += b < 0x80 ? static_cast<char16_t>(b) : EscapedByte(b);
+  }
 }
 
 bool PosixPlatform::currentDirectory(std::u16string& path, ErrorCode& error) {
@@ -100,35 +149,42 @@ bool PosixPlatform::startSearch(const std::u16string& directory, DirectorySearch
   EncodeBytes(directory, bytes_);
   DIR* dir = opendir(bytes_.c_str());
   if (dir == nullptr) return Fail(error);
-  search.adopt(*this, reinterpret_cast<std::intptr_t>(dir));
-  errno = 0;
-  if (!nextEntry(search, first)) {
-    // A directory always lists itself, so an empty listing means it is
-    // gone or unreadable; errno says which, if anything.
-    error = errno;
+  auto state = std::make_unique<Search>();
+  state->dir = dir;
+  search.adopt(*this, reinterpret_cast<std::intptr_t>(state.release()));
+  // A directory always lists itself, so an empty listing means it is gone
+  // or unreadable; the code says which, if anything.
+  error = 0;
+  if (nextEntry(search, first, error) != SearchStep::Entry) {
     search.reset();
     return false;
   }
   return true;
 }
 
-bool PosixPlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
-  DIR* dir = AsDir(search.native());
+SearchStep PosixPlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry,
+                                    ErrorCode& error) {
+  Search& state = *AsSearch(search.native());
   errno = 0;
-  const dirent* found = readdir(dir);
-  if (found == nullptr) return false;
+  const dirent* found = readdir(state.dir);
+  if (found == nullptr) {
+    if (errno == 0) return SearchStep::End;
+    error = errno;
+    return SearchStep::Failed;
+  }
   DecodeBytes(found->d_name, entry.name);
+  state.type = found->d_type;
   if (found->d_type == DT_DIR) {
     entry.isDirectory = true;
   } else if (found->d_type == DT_UNKNOWN || found->d_type == DT_LNK) {
     // A link to a directory counts as a directory, as on Windows.
     struct stat status {};
     entry.isDirectory =
-        fstatat(dirfd(dir), found->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+        fstatat(dirfd(state.dir), found->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
   } else {
     entry.isDirectory = false;
   }
-  return true;
+  return SearchStep::Entry;
 }
 
 bool PosixPlatform::openTable(const DirectorySearch& search, const std::u16string& /*directory*/,
@@ -136,11 +192,18 @@ bool PosixPlatform::openTable(const DirectorySearch& search, const std::u16strin
   // Opened relative to the directory being listed, so that the scan stays
   // in it even if its path is swapped for a link meanwhile. A link in the
   // directory is refused: nothing is written through a link someone else
-  // planted. O_NONBLOCK keeps a FIFO from hanging the run.
+  // planted. O_NONBLOCK keeps a FIFO swapped in after the listing from
+  // hanging the run, O_NOCTTY a terminal from becoming the controlling one.
+  const Search& state = *AsSearch(search.native());
+  if (ListedAsSpecial(state.type)) {
+    error = ENXIO;  // what the checks after an open would say
+    return false;
+  }
   EncodeBytes(name, bytes_);
-  const int fd = openat(dirfd(AsDir(search.native())), bytes_.c_str(),
-                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = openat(dirfd(state.dir), bytes_.c_str(),
+                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return Fail(error);
+  writeOffset_ = 0;
   file.adopt(*this, fd);
   if (!IsWritableRegularFile(fd, error)) {
     file.reset();
@@ -170,8 +233,10 @@ Transfer PosixPlatform::readTable(TableFile& file, std::span<std::uint8_t> buffe
   return result;
 }
 
-bool PosixPlatform::seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) {
-  if (lseek(AsFd(file.native()), static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(error);
+bool PosixPlatform::seekTable(TableFile& /*file*/, std::uint32_t offset, ErrorCode& /*error*/) {
+  // Any 32-bit offset is a valid position; the write says whether it can
+  // be written.
+  writeOffset_ = static_cast<off_t>(offset);
   return true;
 }
 
@@ -179,7 +244,7 @@ Transfer PosixPlatform::writeTable(TableFile& file, std::span<const std::uint8_t
   Transfer result;
   ssize_t written;
   do {
-    written = write(AsFd(file.native()), bytes.data(), bytes.size());
+    written = pwrite(AsFd(file.native()), bytes.data(), bytes.size(), writeOffset_);
   } while (written < 0 && errno == EINTR);
   if (written < 0) {
     result.error = errno;
@@ -189,8 +254,17 @@ Transfer PosixPlatform::writeTable(TableFile& file, std::span<const std::uint8_t
   return result;
 }
 
-void PosixPlatform::closeTable(std::intptr_t native) { close(AsFd(native)); }
+bool PosixPlatform::closeWrittenTable(TableFile& file, ErrorCode& error) {
+  // Not retried on EINTR: the descriptor is gone whatever close says.
+  if (close(AsFd(file.release())) != 0) return Fail(error);
+  return true;
+}
 
-void PosixPlatform::endSearch(std::intptr_t native) { closedir(AsDir(native)); }
+void PosixPlatform::releaseTable(std::intptr_t native) { close(AsFd(native)); }
+
+void PosixPlatform::releaseSearch(std::intptr_t native) {
+  const std::unique_ptr<Search> state(AsSearch(native));
+  closedir(state->dir);
+}
 
 }  // namespace tablemark::posix

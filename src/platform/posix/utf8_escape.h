@@ -16,8 +16,10 @@ void DecodeBytes(std::string_view bytes, std::u16string& out);
 // A lone surrogate that is not an escaped byte becomes '?'.
 void EncodeBytes(std::u16string_view text, std::string& out);
 
-// Whether `c` stands for a byte that was not valid UTF-8.
+// Whether `c` stands for a byte that was not valid UTF-8, and what stands
+// for byte `b` (0x80 or above).
 inline bool IsEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+inline char16_t EscapedByte(unsigned char b) { return static_cast<char16_t>(0xDC00 + b); }
 
 // Whether text[i] and text[i + 1] are a high and a low surrogate: one
 // character beyond U+FFFF.

@@ -109,11 +109,17 @@ bool Win32Platform::startSearch(const std::u16string& directory, DirectorySearch
   return true;
 }
 
-bool Win32Platform::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
+SearchStep Win32Platform::nextEntry(DirectorySearch& search, DirectoryEntry& entry,
+                                    ErrorCode& error) {
   Search* state = AsSearch(search.native());
-  if (FindNextFileW(state->find, &state->data) == FALSE) return false;
+  if (FindNextFileW(state->find, &state->data) == FALSE) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_NO_MORE_FILES) return SearchStep::End;
+    error = static_cast<ErrorCode>(code);
+    return SearchStep::Failed;
+  }
   Deliver(state->data, entry);
-  return true;
+  return SearchStep::Entry;
 }
 
 bool Win32Platform::openTable(const DirectorySearch& /*search*/, const std::u16string& directory,
@@ -160,9 +166,14 @@ Transfer Win32Platform::writeTable(TableFile& file, std::span<const std::uint8_t
   return Transfer{0, written};
 }
 
-void Win32Platform::closeTable(std::intptr_t native) { CloseHandle(AsHandle(native)); }
+bool Win32Platform::closeWrittenTable(TableFile& file, ErrorCode& error) {
+  if (CloseHandle(AsHandle(file.release())) == FALSE) return Fail(error);
+  return true;
+}
 
-void Win32Platform::endSearch(std::intptr_t native) {
+void Win32Platform::releaseTable(std::intptr_t native) { CloseHandle(AsHandle(native)); }
+
+void Win32Platform::releaseSearch(std::intptr_t native) {
   std::unique_ptr<Search> state(AsSearch(native));
   FindClose(state->find);
 }

@@ -17,17 +17,18 @@ class Win32Platform final : public Platform {
   bool pathExists(const std::u16string& path, ErrorCode& error) override;
   bool startSearch(const std::u16string& directory, DirectorySearch& search, DirectoryEntry& first,
                    ErrorCode& error) override;
-  bool nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
+  SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry, ErrorCode& error) override;
 
   bool openTable(const DirectorySearch& search, const std::u16string& directory,
                  std::u16string_view name, TableFile& file, ErrorCode& error) override;
   Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
   bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
+  bool closeWrittenTable(TableFile& file, ErrorCode& error) override;
 
  private:
-  void closeTable(std::intptr_t native) override;
-  void endSearch(std::intptr_t native) override;
+  void releaseTable(std::intptr_t native) override;
+  void releaseSearch(std::intptr_t native) override;
 
   // Scratch text, reused so that the scan allocates nothing per entry: the
   // wide form of a path or of a console line, and its OEM bytes.
