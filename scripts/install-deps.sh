@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev python3 file zip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine locales libc-l10n
-          clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind)
+          clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind
+          sshfs fuse3 openssh-server openssh-client e2fsprogs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -18,10 +19,13 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 fi
-# Wine's OEM code page is 866 and its system texts Russian only in this locale;
-# the POSIX build's Russian-locale case needs it too.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
-fi
+# Wine's OEM code page is 866 and its system texts Russian only in the UTF-8
+# locale; the POSIX build's locale cases need it, and one whose set is not
+# UTF-8.
+for charset in UTF-8 KOI8-R; do
+  if ! locale -a 2>/dev/null | grep -qixE "ru_RU\.${charset//-/-?}"; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo localedef -i ru_RU -f "$charset" "ru_RU.$charset"
+  fi
+done
