@@ -1,20 +1,22 @@
 #!/usr/bin/env python3
-"""Benchmark: tablemark against the system-call floor and a plain script.
+"""Benchmark: tablemark against the system-call floor, at the sizes users have.
 
 For each size N it makes a directory of N files (bench/make_tables: mostly
 tables to re-mark, some already marked, some refused, some other files) on
-tmpfs where the machine has one, and times, alternating and each on a fresh
-copy of the same directory:
-  - tablemark (build/release/tablemark);
-  - floor: only the system calls the job needs (bench/floor.cc);
-  - script: the same job as a straightforward Python script.
-It prints the median wall time, microseconds per file, the ratios of
-tablemark to floor and to script, and peak resident memory; then the heap
-allocations per file of tablemark in the steady state, counted by valgrind
-as the difference between two sizes.
+tmpfs where the machine has one, and runs tablemark (build/release/tablemark)
+and the floor (bench/floor.cc: only the system calls the job needs for the
+same guarantees) in alternating pairs, each run on a fresh copy. The whole
+process is timed, start-up included, by a small launcher (bench/measure).
+
+It prints, per size, the median of the pairs' ratios tablemark/floor with
+their spread (quartiles and extremes), and the median times; then peak
+resident memory of tablemark at 1 000 and 100 000 entries; then tablemark's
+heap allocations per table in the steady state, counted by valgrind as the
+difference between two sizes.
 
 This is a benchmark, not a test: it prints figures and judges nothing,
-except that every program must finish with the exit status the mix implies.
+except that both programs must finish with the exit status the mix implies.
+Build the helpers first: cmake --build build/release --target bench_helpers
 """
 
 import argparse
@@ -27,7 +29,6 @@ import sys
 import tempfile
 
 MARK = 0xC9  # code page 1251
-HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def work_root():
@@ -45,44 +46,49 @@ def make_dir(build, path, n, silent=False):
 
 
 def remove(path):
-    subprocess.run(["rm", "-rf", path], check=True)
+    shutil.rmtree(path, ignore_errors=True)
 
 
-def timed(build, command):
-    """Wall seconds, peak resident KiB and exit status of one run."""
-    with open(os.devnull, "wb") as null:
-        out = subprocess.run([os.path.join(build, "bench", "measure")] + command,
-                             stdout=subprocess.PIPE, stderr=null, stdin=subprocess.DEVNULL,
-                             check=True).stdout.split()
-    return float(out[0]), int(out[1]), int(out[2])
+def command(build, name, directory):
+    if name == "tablemark":
+        return [os.path.join(build, "tablemark"), "-d", directory, "-c", "1251"]
+    return [os.path.join(build, "bench", "floor"), directory, hex(MARK)]
 
 
-def programs(build, directory):
-    return {
-        "tablemark": [os.path.join(build, "tablemark"), "-d", directory, "-c", "1251"],
-        "floor": [os.path.join(build, "bench", "floor"), directory, hex(MARK)],
-        "script": [sys.executable, os.path.join(HERE, "remark_script.py"), directory, hex(MARK)],
-    }
+def timed(build, name, root, n):
+    """Wall seconds and peak resident KiB of one run on a fresh directory."""
+    directory = os.path.join(root, f"d{n}")
+    make_dir(build, directory, n)
+    try:
+        with open(os.devnull, "wb") as null:
+            out = subprocess.run([os.path.join(build, "bench", "measure")] +
+                                 command(build, name, directory),
+                                 stdout=subprocess.PIPE, stderr=null, stdin=subprocess.DEVNULL,
+                                 check=True).stdout.split()
+    finally:
+        remove(directory)
+    wall, peak, status = float(out[0]), int(out[1]), int(out[2])
+    want = 1 if n >= 81 else 0  # the mix holds refused headers from file 80 on
+    if status != want:
+        raise SystemExit(f"{name} exited {status} on {n} files, want {want}")
+    return wall, peak
 
 
-def measure(build, root, n, repeat):
-    results = {name: [] for name in programs(build, "")}
-    rss = {name: 0 for name in results}
-    order = list(results)
-    for r in range(repeat):
-        # Alternate the order so that no program always runs first.
-        for name in order[r % 3:] + order[:r % 3]:
-            directory = os.path.join(root, f"d{n}")
-            make_dir(build, directory, n)
-            os.sync()
-            wall, peak, status = timed(build, programs(build, directory)[name])
-            remove(directory)
-            want = 1 if n >= 81 else 0  # the mix holds refused headers from file 80 on
-            if status != want:
-                raise SystemExit(f"{name} exited {status} on {n} files, want {want}")
-            results[name].append(wall)
-            rss[name] = max(rss[name], peak)
-    return {name: statistics.median(times) for name, times in results.items()}, rss
+def quartiles(values):
+    q = statistics.quantiles(values, n=4) if len(values) > 1 else values * 3
+    return q[0], q[2]
+
+
+def pairs(build, root, n, count):
+    """Ratios and times of `count` alternating pairs."""
+    ratios, times = [], {"tablemark": [], "floor": []}
+    for i in range(count):
+        order = ("tablemark", "floor") if i % 2 == 0 else ("floor", "tablemark")
+        walls = {name: timed(build, name, root, n)[0] for name in order}
+        for name, wall in walls.items():
+            times[name].append(wall)
+        ratios.append(walls["tablemark"] / walls["floor"])
+    return ratios, times
 
 
 def heap_allocations(build, root, n, silent):
@@ -105,40 +111,50 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build/release")
-    parser.add_argument("--sizes", type=int, nargs="+", default=[1000, 100000, 1000000])
-    parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("--sizes", type=int, nargs="+", default=[100, 100000])
+    parser.add_argument("--million", action="store_true", help="also 1 000 000 tables")
+    parser.add_argument("--pairs", type=int, nargs="+", default=[301, 7],
+                        help="pairs per size: the first for sizes up to 10 000, the second above")
+    parser.add_argument("--memory-sizes", type=int, nargs="+", default=[1000, 100000])
     parser.add_argument("--alloc-sizes", type=int, nargs=2, default=[1000, 20000],
                         help="the two sizes whose allocation counts are compared")
     parser.add_argument("--no-valgrind", action="store_true")
     opts = parser.parse_args()
+    sizes = opts.sizes + ([1000000] if opts.million else [])
 
     root = tempfile.mkdtemp(prefix="tablemark-bench-", dir=work_root())
     try:
         fs = subprocess.run(["df", "--output=fstype", root], capture_output=True,
                             text=True).stdout.split()[-1]
-        print(f"cores: {os.cpu_count()}, directory on {fs} ({root}), "
-              f"median of {opts.repeat} runs each, alternating, fresh copy per run")
+        print(f"cores: {os.cpu_count()}, directory on {fs} ({root}); alternating pairs, "
+              f"fresh copy per run, whole process timed")
         print()
-        header = (f"{'files':>9} {'program':<10} {'median':>10} {'us/file':>8} "
-                  f"{'vs floor':>9} {'vs script':>9} {'peak RSS':>10}")
+        header = (f"{'tables':>9} {'pairs':>5} {'ratio median':>12} {'quartiles':>11} "
+                  f"{'extremes':>11} {'tablemark':>10} {'floor':>10}")
         print(header)
         print("-" * len(header))
-        for n in opts.sizes:
-            medians, rss = measure(opts.build, root, n, opts.repeat)
-            for name in ("tablemark", "floor", "script"):
-                m = medians[name]
-                print(f"{n:>9} {name:<10} {m * 1000:>8.1f}ms {m / n * 1e6:>8.2f} "
-                      f"{m / medians['floor']:>8.2f}x {m / medians['script']:>8.2f}x "
-                      f"{rss[name] / 1024:>7.1f}MiB")
+        for n in sizes:
+            count = opts.pairs[0] if n <= 10000 else opts.pairs[-1]
+            ratios, times = pairs(opts.build, root, n, count)
+            low, high = quartiles(ratios)
+            print(f"{n:>9} {count:>5} {statistics.median(ratios):>12.3f} "
+                  f"{low:>5.2f}-{high:<5.2f} {min(ratios):>5.2f}-{max(ratios):<5.2f} "
+                  f"{statistics.median(times['tablemark']) * 1000:>8.2f}ms "
+                  f"{statistics.median(times['floor']) * 1000:>8.2f}ms")
             sys.stdout.flush()
+        print()
+        peaks = [max(timed(opts.build, "tablemark", root, n)[1] for _ in range(3))
+                 for n in opts.memory_sizes]
+        print("tablemark peak resident memory: " +
+              ", ".join(f"{p} KiB at {n} entries" for n, p in zip(opts.memory_sizes, peaks)) +
+              f" (growth {peaks[-1] - peaks[0]} KiB)")
         if not opts.no_valgrind and shutil.which("valgrind"):
             small, large = opts.alloc_sizes
-            print()
-            print(f"tablemark heap allocations (valgrind), per file from {small} to {large} files:")
+            print(f"tablemark heap allocations (valgrind), per table from {small} to {large}:")
             for label, silent in (("silent paths only", True), ("whole mix", False)):
                 a, b = (heap_allocations(opts.build, root, n, silent) for n in (small, large))
                 print(f"  {label:<18} {a} allocs at {small}, {b} at {large}: "
-                      f"{(b - a) / (large - small):.3f} per file")
+                      f"{(b - a) / (large - small):.3f} per table")
     finally:
         remove(root)
 

@@ -78,6 +78,44 @@ TEST(ConsoleCharset, Conversions) {
   }
 }
 
+TEST(ConsoleCharset, LocaleNamesThatNeedNoLoading) {
+  const std::vector<std::pair<std::string, bool>> cases{
+      {"", true},
+      {"C", true},
+      {"POSIX", true},
+      {"C.UTF-8", true},
+      {"C.utf8", true},
+      {"ru_RU.UTF-8", true},
+      {"en_US.utf8@euro", true},
+      {"ru_RU.KOI8-R", false},
+      {"ru_RU", false},
+      {"en_US.ISO-8859-1", false},
+      {"de_DE@euro", false},
+      {"ja_JP.eucJP", false},
+      {"utf8", false},
+      {"C.UTF-16", false},
+  };
+  for (const auto& [name, utf8] : cases) {
+    EXPECT_EQ(LocaleNamesUtf8Console(name), utf8) << '"' << name << '"';
+  }
+}
+
+TEST(ConsoleCharset, ControlsMaskedForATerminal) {
+  // A byte passed through as itself is a C1 control where the set says so:
+  // 0x9B is CSI in ISO 8859-5 and in stray UTF-8, a glyph in KOI8-R.
+  const std::vector<std::tuple<const char*, std::u16string, std::u16string>> cases{
+      {"UTF-8", u"a\x1b]0;x\x07\x1b[2K\r\n\x7f\x85\x9b\xa0b", u"a?]0;x??[2K?????\xa0b"},
+      {"UTF-8", u"\xDC9B\xDCA0", u"?\xDCA0"},
+      {"KOI8-R", u"\xDC9B\xDCD0\x9b", u"\xDC9B\xDCD0?"},
+      {"ISO-8859-5", u"\xDC9B\xDCD0", u"?\xDCD0"},
+  };
+  for (const auto& [codeset, text, masked] : cases) {
+    std::u16string shown = text;
+    ConsoleCharset(codeset).maskControls(shown);
+    EXPECT_EQ(shown, masked) << codeset;
+  }
+}
+
 TEST(ConsoleCharset, LocaleTextsAreDecoded) {
   ConsoleCharset koi8("KOI8-R");
   std::u16string text;

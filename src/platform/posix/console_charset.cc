@@ -48,6 +48,20 @@ bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 }  // namespace
 
+bool LocaleNamesUtf8Console(std::string_view name) {
+  if (name.empty() || name == "C" || name == "POSIX") return true;
+  // language[_territory][.codeset][@modifier]
+  const std::size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return false;
+  std::string_view codeset = name.substr(dot + 1);
+  codeset = codeset.substr(0, codeset.find('@'));
+  std::string normal;
+  for (const char c : codeset) {
+    if (c != '-' && c != '_') normal += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  return normal == "utf8";
+}
+
 ConsoleCharset::ConsoleCharset(std::string_view codeset) {
   if (NamesUtf8OrAscii(codeset)) {
     // A byte that is not UTF-8 stands alone; 0x80 to 0x9F are the 8-bit

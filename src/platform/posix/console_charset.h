@@ -11,6 +11,13 @@
 
 namespace tablemark::posix {
 
+// Whether the locale named `name` (as LC_ALL, LC_CTYPE or LANG gives it)
+// surely has UTF-8 or ASCII as its set, both of which the console writes as
+// UTF-8: the C and POSIX locales, no name at all, and names whose codeset is
+// UTF-8. Telling it from the name spares loading the locale, which costs a
+// short run as much as its work.
+bool LocaleNamesUtf8Console(std::string_view name);
+
 class ConsoleCharset {
  public:
   // `codeset` as nl_langinfo(CODESET) gives it.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -76,14 +77,33 @@ bool IsWritableRegularFile(int fd, ErrorCode& error) {
   return true;
 }
 
+// The locale name that governs the character set, as setlocale reads it.
+const char* CharsetLocaleName() {
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "";
+}
+
+// Loads one category of the process locale, once.
+void LoadLocale(int category, bool& loaded) {
+  if (!loaded) {
+    (void)std::setlocale(category, "");
+    loaded = true;
+  }
+}
+
 }  // namespace
 
 PosixPlatform::Console& PosixPlatform::console() {
   if (!console_) {
-    (void)std::setlocale(LC_ALL, "");
-    console_.emplace(nl_langinfo(CODESET));
-    console_->outputIsTerminal = isatty(STDOUT_FILENO) == 1;
-    console_->errorIsTerminal = isatty(STDERR_FILENO) == 1;
+    if (LocaleNamesUtf8Console(CharsetLocaleName())) {
+      console_.emplace("UTF-8");
+    } else {
+      LoadLocale(LC_CTYPE, ctypeLoaded_);
+      console_.emplace(nl_langinfo(CODESET));
+    }
   }
   return *console_;
 }
@@ -94,10 +114,13 @@ void PosixPlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
   // Messages carry names, which anyone may plant in a directory; on a
   // terminal their control characters must not drive it. Standard output
   // carries only the usage text, whose line feeds are its own.
-  if (stream == ConsoleStream::Error && shown.errorIsTerminal) {
-    text_.assign(text);
-    shown.charset.maskControls(text_);
-    text = text_;
+  if (stream == ConsoleStream::Error) {
+    if (!shown.errorIsTerminal) shown.errorIsTerminal = isatty(STDERR_FILENO) == 1;
+    if (*shown.errorIsTerminal) {
+      text_.assign(text);
+      shown.charset.maskControls(text_);
+      text = text_;
+    }
   }
   shown.charset.encode(text, bytes_);
   bytes_ += '\n';
@@ -107,8 +130,12 @@ void PosixPlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
 }
 
 void PosixPlatform::appendErrorText(ErrorCode code, std::u16string& out) {
-  ConsoleCharset& charset = console().charset;
-  charset.decodeLocaleText(std::strerror(code), text_);
+  Console& shown = console();
+  // The text comes in the language of LC_MESSAGES, converted to the set of
+  // LC_CTYPE.
+  LoadLocale(LC_CTYPE, ctypeLoaded_);
+  LoadLocale(LC_MESSAGES, messagesLoaded_);
+  shown.charset.decodeLocaleText(std::strerror(code), text_);
   out += text_;
 }
 

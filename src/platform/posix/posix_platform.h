@@ -36,16 +36,18 @@ class PosixPlatform final : public Platform {
   void releaseSearch(std::intptr_t native) override;
 
   // The console, set up the first time a message needs it: a run that
-  // prints nothing does no locale work at all.
+  // prints nothing does no locale work at all, and a locale category is
+  // loaded only when a message needs what it holds.
   struct Console {
     explicit Console(const char* codeset) : charset(codeset) {}
     ConsoleCharset charset;
-    bool outputIsTerminal = false;
-    bool errorIsTerminal = false;
+    std::optional<bool> errorIsTerminal;
   };
   Console& console();
 
   std::optional<Console> console_;
+  bool ctypeLoaded_ = false;
+  bool messagesLoaded_ = false;
   // Where the next write goes: the seek only records it, and the write
   // goes there in one call.
   off_t writeOffset_ = 0;

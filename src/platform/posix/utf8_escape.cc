@@ -43,8 +43,13 @@ std::size_t SequenceLength(std::string_view s, std::size_t i, char32_t& code) {
 }  // namespace
 
 void DecodeBytes(std::string_view bytes, std::u16string& out) {
-  out.clear();
+  // Names are mostly ASCII: copied a unit a byte until the first that is not.
+  out.resize(bytes.size());
   std::size_t i = 0;
+  for (; i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80; ++i) {
+    out[i] = static_cast<char16_t>(bytes[i]);
+  }
+  out.resize(i);
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     if (lead < 0x80) {
@@ -88,8 +93,11 @@ void AppendUtf8(char32_t c, std::string& out) {
 }
 
 void EncodeBytes(std::u16string_view text, std::string& out) {
-  out.clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  out.resize(text.size());
+  std::size_t i = 0;
+  for (; i < text.size() && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+  out.resize(i);
+  for (; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c < 0xD800 || c > 0xDFFF) {
       AppendUtf8(c, out);
