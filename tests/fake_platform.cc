@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/posix/utf8_escape.h"
+
 namespace tablemark::testing {
 namespace {
 
@@ -11,6 +13,25 @@ std::u16string Number(ErrorCode code) {
 }
 
 }  // namespace
+
+std::string Utf8(std::u16string_view text) {
+  std::string bytes;
+  posix::EncodeBytes(text, bytes);
+  return bytes;
+}
+
+std::string Utf8(const std::vector<std::u16string>& texts) {
+  std::string joined;
+  for (const std::u16string& text : texts) {
+    if (!joined.empty()) joined += ' ';
+    joined += Utf8(text);
+  }
+  return joined;
+}
+
+void PrintTo(const ConsoleLine& line, std::ostream* out) {
+  *out << (line.stream == ConsoleStream::Output ? "stdout: " : "stderr: ") << Utf8(line.text);
+}
 
 FakePlatform::~FakePlatform() = default;
 

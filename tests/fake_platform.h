@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ struct ConsoleLine {
   std::u16string text;
   bool operator==(const ConsoleLine&) const = default;
 };
+
+// Test failures read as text: UTF-16 shown as UTF-8.
+std::string Utf8(std::u16string_view text);
+std::string Utf8(const std::vector<std::u16string>& texts);  // joined by spaces
+void PrintTo(const ConsoleLine& line, std::ostream* out);
 
 class FakePlatform final : public Platform {
  public:

@@ -9,15 +9,20 @@ namespace {
 
 // Fills each %s or %d of `pattern` with the next of `args`, in order. The
 // arguments are inserted as they are, so a file name holding a % sign is
-// never read as a conversion.
+// never read as a conversion. With `names`, the first argument is a file
+// name, shown as that platform shows names.
 void Compose(MessageBuffer& out, std::u16string_view pattern,
-             std::initializer_list<std::u16string_view> args) {
+             std::initializer_list<std::u16string_view> args, Platform* names = nullptr) {
   out.clear();
   const std::u16string_view* next = args.begin();
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] == u'%' && i + 1 < pattern.size() &&
         (pattern[i + 1] == u's' || pattern[i + 1] == u'd') && next != args.end()) {
-      out += *next++;
+      if (names != nullptr && next == args.begin()) {
+        names->appendShownName(*next++, out);
+      } else {
+        out += *next++;
+      }
       ++i;
     } else {
       out += pattern[i];
@@ -87,9 +92,7 @@ void FormatFileCallError(Platform& platform, std::u16string_view fileName,
                          std::u16string_view label, ErrorCode code, MessageBuffer& out) {
   std::u16string systemText;
   platform.appendErrorText(code, systemText);
-  std::u16string shownName;
-  platform.appendShownName(fileName, shownName);
-  Compose(out, kFileCallErrorPattern, {shownName, label, Decimal(code).text, systemText});
+  Compose(out, kFileCallErrorPattern, {fileName, label, Decimal(code).text, systemText}, &platform);
 }
 
 void ComposeCallFailure(Platform& platform, std::u16string_view label, ErrorCode code,
@@ -107,17 +110,13 @@ void ReportFileCallFailure(Platform& platform, std::u16string_view fileName,
   if (code != 0) {
     FormatFileCallError(platform, fileName, label, code, out);
   } else {
-    std::u16string shownName;
-    platform.appendShownName(fileName, shownName);
-    Compose(out, kUncodedFileCallErrorPattern, {shownName, label});
+    Compose(out, kUncodedFileCallErrorPattern, {fileName, label}, &platform);
   }
   ReportToConsole(platform, out, ConsoleStream::Error);
 }
 
 void ReportNotATable(Platform& platform, std::u16string_view fileName, MessageBuffer& out) {
-  std::u16string shownName;
-  platform.appendShownName(fileName, shownName);
-  Compose(out, kNotATablePattern, {shownName});
+  Compose(out, kNotATablePattern, {fileName}, &platform);
   ReportToConsole(platform, out, ConsoleStream::Error);
 }
 

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "fake_platform.h"
+
 namespace tablemark {
 namespace {
 
@@ -68,7 +70,7 @@ TEST(CommandLine, WindowsGrammar) {
       {{u"a", u"/db"}, kRun, u"b", 866},
   };
   for (const GrammarCase& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.args.size()) + " args");
+    SCOPED_TRACE("tablemark " + testing::Utf8(c.args));
     ExpectParsed(c, Dialect::Windows);
   }
 }
@@ -87,7 +89,10 @@ TEST(CommandLine, PosixSwitchesAreMinusOnly) {
       {{u"-c", u"1251", u"/srv/data"}, kBad},
       {{u"/srv/data", u"-c1253"}, kRun, u"/srv/data", 1253},
   };
-  for (const GrammarCase& c : cases) ExpectParsed(c, Dialect::Posix);
+  for (const GrammarCase& c : cases) {
+    SCOPED_TRACE("tablemark " + testing::Utf8(c.args));
+    ExpectParsed(c, Dialect::Posix);
+  }
 }
 
 TEST(CommandLine, SwitchWithoutValueAtTheEndIsAnError) {

@@ -59,6 +59,7 @@ TEST(ConsoleMessages, LastErrorRuleForms) {
       {true, 0, u"Для файла a%s%d.dbf в функции GetFileAttributes() возникла неожиданная ошибка"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Utf8(c.expected));
     FakePlatform platform(Dialect::Windows);
     MessageBuffer message = u"left over from an earlier message";
     if (c.fileLevel) {

@@ -43,7 +43,7 @@ TEST(HasTableExtension, Names) {
       {u"x.ДБФ", false},  {u"x.dbf ", false}, {u"dbf", false},    {u"x.\uFF24BF", false},
   };
   for (const auto& [name, expected] : cases) {
-    EXPECT_EQ(HasTableExtension(name), expected) << std::string(name.begin(), name.end());
+    EXPECT_EQ(HasTableExtension(name), expected) << testing::Utf8(name);
   }
 }
 
@@ -198,6 +198,7 @@ TEST(ScanDirectory, DirectoryPathIsSettled) {
       {Dialect::Windows, u"data", u"data\\"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Utf8(c.given));
     FakePlatform platform(c.dialect);
     platform.workingDirectory = u"/work";
     platform.addDirectory(c.searched);

@@ -54,8 +54,9 @@ TEST(RunTablemark, WholeRuns) {
     std::vector<std::u16string> argv{u"tablemark"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
 
-    EXPECT_EQ(RunTablemark(platform, argv), c.status) << argv.size();
-    EXPECT_EQ(platform.console, c.console) << argv.size();
+    SCOPED_TRACE("tablemark " + testing::Utf8(c.args));
+    EXPECT_EQ(RunTablemark(platform, argv), c.status);
+    EXPECT_EQ(platform.console, c.console);
     EXPECT_EQ(platform.file(u"/d", u"t.dbf").bytes[29], c.markAfter);
     EXPECT_EQ(platform.openTables, 0);
     EXPECT_EQ(platform.openSearches, 0);
