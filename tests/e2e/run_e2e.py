@@ -903,7 +903,10 @@ def run_case(t, fn, holder_exe, work):
 
 def start_wine(prefix):
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LANG="ru_RU.UTF-8")
-    env.pop("LC_ALL", None)
+    # Any LC_ variable would override LANG, and Python itself sets
+    # LC_CTYPE=C.UTF-8 for its children when it starts in the C locale.
+    for name in [name for name in env if name.startswith("LC_")]:
+        del env[name]
     env.pop("DISPLAY", None)
     os.makedirs(prefix, exist_ok=True)
     subprocess.run(["wineserver", "-p"], env=env, check=True, stdin=subprocess.DEVNULL,
