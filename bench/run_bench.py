@@ -113,7 +113,7 @@ def main():
     parser.add_argument("--build", default="build/release")
     parser.add_argument("--sizes", type=int, nargs="+", default=[100, 100000])
     parser.add_argument("--million", action="store_true", help="also 1 000 000 tables")
-    parser.add_argument("--pairs", type=int, nargs="+", default=[301, 7],
+    parser.add_argument("--pairs", type=int, nargs="+", default=[301, 15],
                         help="pairs per size: the first for sizes up to 10 000, the second above")
     parser.add_argument("--memory-sizes", type=int, nargs="+", default=[1000, 100000])
     parser.add_argument("--alloc-sizes", type=int, nargs=2, default=[1000, 20000],
