@@ -36,7 +36,7 @@ int AsFd(std::intptr_t native) { return static_cast<int>(native); }
 // a device, a FIFO or a socket. Opening one has effects of its own (a tape
 // rewinds, a serial line raises its signals), so it is refused unopened.
 bool ListedAsSpecial(unsigned char type) {
-  return type != DT_REG && type != DT_UNKNOWN && type != DT_LNK && type != DT_DIR;
+  return type != DT_REG && type != DT_UNKNOWN && type != DT_LNK;
 }
 
 bool Fail(ErrorCode& error) {

@@ -60,7 +60,7 @@ void DecodeBytes(std::string_view bytes, std::u16string& out) {
     char32_t code = 0;
     const std::size_t length = SequenceLength(bytes, i, code);
     if (length == 0) {
-      out += static_cast<char16_t>(0xDC00 + lead);
+      out += EscapedByte(lead);
       ++i;
     } else if (code >= 0x10000) {
       code -= 0x10000;
