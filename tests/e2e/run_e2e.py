@@ -53,6 +53,8 @@ class Target:
         self.env = env
 
     windows = False
+    network = False  # the cases' folder is on a network mount
+    lock_errno = errno.EWOULDBLOCK  # the code a refused lock or lease gives
 
     def encode(self, text, encoding):
         raise NotImplementedError
@@ -92,7 +94,7 @@ class WineTarget(Target):
         return (text + "\n").replace("\n", "\r\n").encode(encoding)
 
     def path(self, unix_path):
-        return "Z:" + unix_path.replace("/", "\\")
+        return wine_path(unix_path)
 
     def command(self, args):
         return ["wine", self.program] + args
@@ -208,7 +210,8 @@ def diff(want, got):
 # dict: args (list), status, stdout (text or None for empty), stderr (list of
 # messages, in any order, since a directory lists in no fixed order), and
 # optionally cwd (relative to d.root), env, encoding (the locale's set, for
-# the expected texts), holders ((path, lock kind) to hold for the run),
+# the expected texts), holders ((path, kind, place) to hold for the run, see
+# LOCK_HOLDERS), user (the uid to run as),
 # terminal (standard error is a terminal), after (a check once the run is
 # over, returning problems). A case raises Skip when this machine cannot
 # show it.
@@ -393,28 +396,108 @@ def file_named_as_directory(t, d):
                 stderr=[run_failure(t, "FindFirstFile()", errno.ENOTDIR, 123)])
 
 
-# A table another program holds in exclusive use, by each kind of lock the
-# run must respect: refused, reported, left untouched; the others are re-marked.
-LOCK_KINDS = [
-    ("flock", ("native",)),
-    ("fcntl", ("native",)),  # a whole-file POSIX record lock
-    ("ofd", ("native",)),  # an open-file-description lock
-    ("share_mode", ("wine",)),  # share mode 0, held by share_holder.exe
+# A table another program is using, in each way a program can use one: the
+# run refuses it with the code its lock or lease gets, reports it, leaves it
+# untouched and re-marks the others. Row: name, targets, the holder's kind
+# (None: nobody holds it), where the holder opens the table (here, through
+# another client, on the server's own disk), who runs the program (root, an
+# unprivileged user who owns the tables, one who does not).
+NATIVE = ("native",)
+LOCK_HOLDERS = [
+    ("flock", NATIVE, "flock", "here", None),
+    ("fcntl", NATIVE, "fcntl", "here", None),  # a whole-file POSIX record lock
+    ("ofd", NATIVE, "ofd", "here", None),  # an open-file-description lock
+    ("reader", NATIVE, "read", "here", None),  # open for reading, no lock
+    ("writer", NATIVE, "write", "here", None),  # open for reading and writing, no lock
+    ("share_mode", ("native", "wine"), "share_mode", "here", None),  # share_holder.exe, Wine
+    ("samba_client", NATIVE, "samba", "here", None),  # smbclient through smbd on 127.0.0.1
+    ("flock_on_other_client", NATIVE, "flock", "other", None),
+    ("fcntl_on_other_client", NATIVE, "fcntl", "other", None),
+    ("fcntl_on_server", NATIVE, "fcntl", "server", None),
+    ("reader_as_owner", NATIVE, "read", "here", "owner"),
+    ("nobody_as_non_owner", NATIVE, None, "here", "other"),
+    ("flock_as_non_owner", NATIVE, "flock", "here", "other"),
+    ("fcntl_as_non_owner", NATIVE, "fcntl", "here", "other"),
 ]
+# Holders a lock does not stand for: only a lease sees them, and network
+# file systems grant none that other clients would break.
+SEEN_BY_LEASE_ONLY = {"read", "write", "share_mode", "samba"}
+UNPRIVILEGED = 65534  # nobody
 
 
-def locked_case(kind):
+def holder_case(kind, place, user):
     def run(t, d):
+        if not t.windows and t.network and (kind in SEEN_BY_LEASE_ONLY or user):
+            raise Skip("a network mount sees another program's locks, not its opens, "
+                       "and maps users by its own rules")
+        if user and os.geteuid() != 0:
+            raise Skip("needs root to run as another user")
         d.table("a.dbf", mark_after=0xC9)
-        d.table("held.dbf")
+        d.table("held.dbf", mark_after=None if kind else 0xC9)
         d.table("z.dbf", mark_after=0xC9)
-        return dict(args=[t.path(d.root), "1251"], status=1, holders=[("held.dbf", kind)],
-                    stderr=[file_failure(t, "held.dbf", "CreateFile()", errno.EWOULDBLOCK, 32)])
+        if user:
+            os.chmod(d.root, 0o755)
+            for name in ("a.dbf", "held.dbf", "z.dbf"):
+                if user == "owner":
+                    os.chown(d.p(name), UNPRIVILEGED, UNPRIVILEGED)
+                else:
+                    os.chmod(d.p(name), 0o666)
+        if not kind:
+            return dict(args=[d.root, "1251"], status=0, user=user and UNPRIVILEGED)
+        return dict(args=[t.path(d.root), "1251"], status=1, user=user and UNPRIVILEGED,
+                    holders=[("held.dbf", kind, place)],
+                    stderr=[file_failure(t, "held.dbf", "CreateFile()", t.lock_errno, 32)])
     return run
 
 
-for _kind, _targets in LOCK_KINDS:
-    CASES.append((f"table_locked_by_{_kind}", _targets, locked_case(_kind)))
+for _name, _targets, _kind, _place, _user in LOCK_HOLDERS:
+    CASES.append((f"table_held_by_{_name}", _targets, holder_case(_kind, _place, _user)))
+
+
+def opened_while_running(t, d, ctx):
+    """3 000 tables while another process keeps opening them, the very table
+    the run has open among them: each open breaks the run's lease, which must
+    neither end nor disturb the run. Every table is re-marked, or refused
+    with the lock's message and left as it was."""
+    names = [f"t{i:04}.dbf" for i in range(3000)]
+    for name in names:
+        d.table(name)
+    before = table()
+    with tempfile.TemporaryFile() as err:
+        run = subprocess.Popen([t.program, d.root, "1251"], stdin=subprocess.DEVNULL,
+                               stdout=err, stderr=err, env=t.env)
+        rounds = 0
+        while run.poll() is None:
+            rounds += 1
+            held = [link for link in open_files(pid=run.pid) if link.endswith(".dbf")]
+            for path in held + [d.p(names[rounds % len(names)])] * (rounds % 8 == 0):
+                try:
+                    os.close(os.open(path, os.O_RDONLY))
+                except OSError:
+                    pass
+        err.seek(0)
+        stderr = err.read()
+    problems = [] if run.returncode in (0, 1) else [f"exit status {run.returncode}"]
+    refused = set()
+    for line in stderr.decode("utf-8", "backslashreplace").splitlines():
+        name = line.split(" ")[2].rstrip(",") if line.startswith("Для файла ") else None
+        if line + "\n" != t.encode(file_failure(t, name, "CreateFile()", t.lock_errno)).decode():
+            problems.append(f"unexpected message: {line}")
+        refused.add(name)
+    for name in names:
+        with open(d.p(name), "rb") as f:
+            got = f.read()
+        want = bytearray(before)
+        if name not in refused:
+            want[29] = 0xC9
+        if got != want:
+            problems.append(f"{name}: {diff(want, got)}")
+    return problems[:10] + [f"and {len(problems) - 10} more"] * (len(problems) > 10)
+
+
+@case(targets=NATIVE, only_because="leases and /proc are Linux's")
+def tables_opened_while_the_run_holds_them(t, d):
+    return dict(custom=opened_while_running)
 
 
 @case(targets=("native",),
@@ -611,7 +694,7 @@ def run_quietly(*command, **kw):
     return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, **kw)
 
 
-def close_fails_on_sshfs(t, d):
+def close_fails_on_sshfs(t, d, ctx):
     """The write's outcome arrives only at close: sshfs to a full disk."""
     if os.geteuid() != 0 or not os.path.exists("/dev/fuse"):
         raise Skip("needs root and /dev/fuse to mount")
@@ -683,7 +766,7 @@ def close_fails_on_sshfs(t, d):
         run_dir = Dir(remote)
         problems = run_one(t, run_dir, dict(
             args=[remote, "1251"], status=1,
-            stderr=[file_failure(t, "hole.dbf", "WriteFile()", errno.EIO)]), None)
+            stderr=[file_failure(t, "hole.dbf", "WriteFile()", errno.EIO)]), ctx)
     finally:
         for path in mounted:
             run_quietly("umount", path)
@@ -735,19 +818,25 @@ def reader_gone_away(t, d):
 # --- Running --------------------------------------------------------------
 
 class Holder:
-    """Keeps a file in exclusive use by another process for the length of a run."""
+    """Keeps a table in use by another program for the length of a run."""
 
-    def __init__(self, target, path, kind, holder_exe):
-        self.proc = self.file = None
+    def __init__(self, ctx, t, d, rel, kind, place):
+        self.proc = self.file = self.samba = None
+        path = ctx.seen_from(place, d.p(rel))
         if kind == "share_mode":
-            self.proc = subprocess.Popen(["wine", holder_exe, target.path(path)],
+            if not ctx.holder_exe:
+                raise Skip("no share-mode holder exe was given (--holder)")
+            self.proc = subprocess.Popen(["wine", ctx.holder_exe, wine_path(path)],
                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                         stderr=subprocess.DEVNULL, env=target.env)
+                                         stderr=subprocess.DEVNULL, env=ctx.wine_env)
             line = self.proc.stdout.readline()
             if b"held" not in line:
                 raise RuntimeError(f"holder did not start: {line!r}")
             return
-        self.file = open(path, "r+b")
+        if kind == "samba":
+            self.samba = SambaClient(d.root, rel)
+            return
+        self.file = open(path, "rb" if kind == "read" else "r+b")
         if kind == "flock":
             fcntl.flock(self.file, fcntl.LOCK_EX | fcntl.LOCK_NB)
         elif kind == "fcntl":
@@ -756,7 +845,7 @@ class Holder:
             # struct flock: type, whence, start, length 0 (the whole file), pid 0.
             fcntl.fcntl(self.file, fcntl.F_OFD_SETLK,
                         struct.pack("hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 0, 0))
-        else:
+        elif kind not in ("read", "write"):
             raise ValueError(kind)
 
     def release(self):
@@ -765,6 +854,99 @@ class Holder:
             self.proc.wait(timeout=30)
         if self.file:
             self.file.close()
+        if self.samba:
+            self.samba.stop()
+
+
+class SambaClient:
+    """A Windows-protocol client holding a table open through smbd on
+    127.0.0.1, as a Windows program on another machine would: smbd, with a
+    configuration and state of its own, holds the file open for it."""
+
+    def __init__(self, folder, rel):
+        if os.geteuid() != 0:
+            raise Skip("needs root to serve SMB on port 445")
+        for tool in ("smbd", "smbclient"):
+            if not shutil.which(tool) and not os.path.exists(f"/usr/sbin/{tool}"):
+                raise Skip(f"{tool} is not installed (Debian: samba, smbclient)")
+        with socket.socket() as probe:
+            if probe.connect_ex(("127.0.0.1", 445)) == 0:
+                raise Skip("port 445 is taken by another server")
+        self.smbd = self.client = None
+        self.state = tempfile.mkdtemp(prefix="samba-")
+        for sub in ("lock", "state", "cache", "pid", "private", "ncalrpc"):
+            os.mkdir(os.path.join(self.state, sub))
+        conf = os.path.join(self.state, "smb.conf")
+        with open(conf, "w") as f:
+            f.write("[global]\n" + "".join(f"  {k} = {v}\n" for k, v in {
+                "server role": "standalone server", "interfaces": "127.0.0.1",
+                "bind interfaces only": "yes", "smb ports": "445", "disable netbios": "yes",
+                "map to guest": "Bad User", "load printers": "no", "disable spoolss": "yes",
+                "log file": f"{self.state}/log", **{f"{k} directory": f"{self.state}/{k}"
+                                                   for k in ("lock", "state", "cache", "pid")},
+                "private dir": f"{self.state}/private", "ncalrpc dir": f"{self.state}/ncalrpc",
+            }.items()) + f"[tables]\n  path = {folder}\n  read only = no\n  guest ok = yes\n"
+                "  force user = root\n")
+        try:
+            # smbd signals its own process group when it stops: a session of its own.
+            self.smbd = subprocess.Popen(
+                [shutil.which("smbd") or "/usr/sbin/smbd", "--foreground", "--no-process-group",
+                 "-s", conf], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, start_new_session=True)
+            for _ in range(100):  # until smbd listens
+                with socket.socket() as probe:
+                    if probe.connect_ex(("127.0.0.1", 445)) == 0:
+                        break
+                time.sleep(0.1)
+            self.client = subprocess.Popen(
+                ["smbclient", "//127.0.0.1/tables", "-N", "-s", conf], stdin=subprocess.PIPE,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            self.client.stdin.write(f"open {rel}\n".encode())
+            self.client.stdin.flush()
+            table = os.path.realpath(os.path.join(folder, rel))
+            for _ in range(100):
+                if table in open_files("smbd"):
+                    return
+                time.sleep(0.1)
+            raise RuntimeError("smbd never opened the table for smbclient")
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self):
+        if self.client:
+            self.client.stdin.close()
+            self.client.wait(timeout=30)
+        if self.smbd:
+            self.smbd.terminate()
+            self.smbd.wait(timeout=30)
+        shutil.rmtree(self.state, ignore_errors=True)
+
+
+def open_files(command=None, pid=None):
+    """What the processes named `command` (or process `pid`) have open,
+    standard streams aside."""
+    pids = [str(pid)] if pid else [p for p in os.listdir("/proc") if p.isdigit()]
+    for p in pids:
+        try:
+            if command:
+                with open(f"/proc/{p}/comm") as f:
+                    if f.read().strip() != command:
+                        continue
+            fds = os.listdir(f"/proc/{p}/fd")
+        except OSError:
+            continue
+        for fd in fds:
+            if int(fd) <= 2:
+                continue
+            try:
+                yield os.readlink(f"/proc/{p}/fd/{fd}")
+            except OSError:
+                pass
+
+
+def wine_path(unix_path):
+    return "Z:" + unix_path.replace("/", "\\")
 
 
 def take_messages(stream, messages):
@@ -812,8 +994,8 @@ def read_terminal(master):
     return b"".join(chunks)
 
 
-def run_one(t, d, run, holder_exe):
-    holders = [Holder(t, d.p(path), kind, holder_exe) for path, kind in run.get("holders", [])]
+def run_one(t, d, run, ctx):
+    holders = [Holder(ctx, t, d, *held) for held in run.get("holders", [])]
     env = dict(t.env)
     for name, value in run.get("env", {}).items():
         if value is None:
@@ -825,11 +1007,16 @@ def run_one(t, d, run, holder_exe):
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         stdout_to, stderr_to = out, err
 
-        def preexec(fds=run.get("close_fds", ()), remove_cwd=run.get("remove_cwd", False)):
+        def preexec(fds=run.get("close_fds", ()), remove_cwd=run.get("remove_cwd", False),
+                    user=run.get("user")):
             for fd in fds:
                 os.close(fd)
             if remove_cwd:
                 os.rmdir(os.getcwd())
+            if user:
+                os.setgroups([])
+                os.setgid(user)
+                os.setuid(user)
         if run.get("broken_pipe"):
             reader, writer = os.pipe()
             os.close(reader)
@@ -874,22 +1061,27 @@ class Skip(Exception):
     """A case this machine cannot show; the reason is printed."""
 
 
-def run_case(t, fn, holder_exe, work):
-    root = tempfile.mkdtemp(prefix="case-", dir=work)
+def run_case(t, fn, ctx):
+    root = tempfile.mkdtemp(prefix="case-", dir=ctx.work)
     d = Dir(root)
     problems = []
     setup = {}
     try:
-        setup = fn(t, d)
+        try:
+            setup = fn(t, d)
+        except OSError as e:
+            if not ctx.work_given:
+                raise
+            raise Skip(f"this file system cannot hold what the case needs: {e}")
         if "custom" in setup:
-            return setup["custom"](t, d)
+            return setup["custom"](t, d, ctx)
         for run in setup.get("runs", [setup]):
             if run.get("after_first"):
                 # Whatever the first run wrote is the state now; nothing more may change.
                 for rel in d.expected:
                     os.utime(d.p(rel), (OLD_TIME, OLD_TIME))
                     d.untouched.add(rel)
-            problems += run_one(t, d, run, holder_exe)
+            problems += run_one(t, d, run, ctx)
             problems += d.check()
     finally:
         if "cleanup" in setup:
@@ -918,33 +1110,70 @@ def start_wine(prefix):
     return env
 
 
+class Context:
+    """What the runner was given beyond the target: the share-mode holder,
+    and where the cases' folder is and how other clients see it."""
+
+    def __init__(self, opts, wine_env):
+        self.holder_exe = os.path.abspath(opts.holder) if opts.holder else None
+        self.wine_env = wine_env
+        self.work_given = opts.work is not None
+        if opts.work:
+            os.makedirs(opts.work, exist_ok=True)
+        self.work = tempfile.mkdtemp(prefix="tablemark-e2e-", dir=opts.work)
+        os.chmod(self.work, 0o755)  # cases run as an unprivileged user too
+        self.places = {"here": self.work}
+        for place, given in (("other", opts.other_client), ("server", opts.server_dir)):
+            if given:
+                self.places[place] = os.path.join(given, os.path.basename(self.work))
+
+    def seen_from(self, place, path):
+        if place not in self.places:
+            raise Skip(f"no {'--other-client' if place == 'other' else '--server-dir'} "
+                       "folder was given")
+        return os.path.join(self.places[place], os.path.relpath(path, self.work))
+
+
+def file_system_type(path):
+    return subprocess.run(["stat", "-f", "-c", "%T", path], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--target", choices=("native", "wine"), required=True)
     parser.add_argument("--program", required=True)
-    parser.add_argument("--holder", help="the share-mode holder exe (wine)")
-    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX (wine)")
+    parser.add_argument("--holder", help="the share-mode holder exe, run under Wine")
+    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX (wine, or with --holder)")
+    parser.add_argument("--work", help="make the cases' folders here (default: a new "
+                        "temporary folder)")
+    parser.add_argument("--other-client", help="the --work folder as another client sees it "
+                        "(a second mount of the same export or share)")
+    parser.add_argument("--server-dir", help="the --work folder on the server's own disk")
     parser.add_argument("-k", dest="filter", help="run only cases whose name contains this")
     opts = parser.parse_args()
 
     program = os.path.abspath(opts.program)
+    wine_env = start_wine(os.path.abspath(opts.wine_prefix)) if opts.wine_prefix else None
     if opts.target == "native":
-        env = dict(os.environ, LC_ALL="C.UTF-8")
-        t = NativeTarget("native", program, env)
+        t = NativeTarget("native", program, dict(os.environ, LC_ALL="C.UTF-8"))
     else:
-        env = start_wine(os.path.abspath(opts.wine_prefix))
-        t = WineTarget("wine", program, env)
+        t = WineTarget("wine", program, wine_env)
+    ctx = Context(opts, wine_env)
+    kind = file_system_type(ctx.work)
+    # The kernel clients of SMB say "permission denied" for a lock another holds.
+    t.network = kind in ("nfs", "smb2", "cifs", "smb")
+    t.lock_errno = errno.EACCES if kind in ("smb2", "cifs", "smb") else errno.EWOULDBLOCK
+    print(f"{opts.target}: cases on {kind} in {ctx.work}")
 
-    holder = os.path.abspath(opts.holder) if opts.holder else None
     passed = failed = skipped = 0
-    work = tempfile.mkdtemp(prefix="tablemark-e2e-")
     try:
         for name, targets, fn in CASES:
             if opts.target not in targets or (opts.filter and opts.filter not in name):
                 continue
             started = time.monotonic()
             try:
-                problems = run_case(t, fn, holder, work)
+                problems = run_case(t, fn, ctx)
             except Skip as reason:
                 skipped += 1
                 print(f"skip {name}: {reason}")
@@ -961,9 +1190,9 @@ def main():
                 passed += 1
                 print(f"ok   {name} ({took:.1f}s)")
     finally:
-        shutil.rmtree(work, ignore_errors=True)
-        if opts.target == "wine":
-            subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL,
+        shutil.rmtree(ctx.work, ignore_errors=True)
+        if wine_env:
+            subprocess.run(["wineserver", "-k"], env=wine_env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     print(f"{opts.target}: {passed} passed, {failed} failed, {skipped} skipped")
     return 0 if failed == 0 and passed > 0 else 1
