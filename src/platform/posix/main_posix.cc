@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
   // A console write that fails is ignored; a reader that went away must not
   // end the run with a signal instead of its exit status.
   (void)std::signal(SIGPIPE, SIG_IGN);
+  // Another program opening a table the run holds a lease on breaks the
+  // lease with SIGIO, whose default would end the run; the opener waits the
+  // moment until the table is closed.
+  (void)std::signal(SIGIO, SIG_IGN);
   std::vector<std::u16string> args(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
     tablemark::posix::DecodeBytes(argv[i], args[static_cast<std::size_t>(i)]);

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,16 +13,18 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/posix/exclusive_use.h"
 #include "platform/posix/utf8_escape.h"
 
 namespace tablemark::posix {
 namespace {
 
-// One directory search: the stream, and what the listing said the entry
-// last delivered is.
+// One directory search: the stream, what the listing said the entry last
+// delivered is, and how the directory's tables are taken for exclusive use.
 struct Search {
   DIR* dir = nullptr;
   unsigned char type = DT_UNKNOWN;
+  ExclusiveUse exclusiveUse = ExclusiveUse::Lease;
 };
 
 // The platform keeps its handles in an integer the core does not look into.
@@ -42,19 +43,6 @@ bool ListedAsSpecial(unsigned char type) {
 bool Fail(ErrorCode& error) {
   error = errno;
   return false;
-}
-
-// Takes the exclusive use of an open table that share mode 0 gives on
-// Windows: both lock kinds, so that programs using either are respected.
-// Both end when the file is closed.
-bool LockExclusively(int fd) {
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  whole.l_start = 0;
-  whole.l_len = 0;  // to the end, however far the file grows
-  return fcntl(fd, F_SETLK, &whole) == 0;
 }
 
 // Refuses what Windows would not open as a table: anything but a regular
@@ -178,6 +166,7 @@ bool PosixPlatform::startSearch(const std::u16string& directory, DirectorySearch
   if (dir == nullptr) return Fail(error);
   auto state = std::make_unique<Search>();
   state->dir = dir;
+  state->exclusiveUse = ExclusiveUseOfDirectory(dirfd(dir));
   search.adopt(*this, reinterpret_cast<std::intptr_t>(state.release()));
   // A directory always lists itself, so an empty listing means it is gone
   // or unreadable; the code says which, if anything.
@@ -236,8 +225,7 @@ bool PosixPlatform::openTable(const DirectorySearch& search, const std::u16strin
     file.reset();
     return false;
   }
-  if (!LockExclusively(fd)) {
-    error = errno;
+  if (!TakeExclusiveUse(fd, state.exclusiveUse, error)) {
     file.reset();
     return false;
   }
