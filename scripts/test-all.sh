@@ -102,7 +102,7 @@ tables=$(mktemp -d)
 printf '0%028de\0\0' 0 > "$tables/a.dbf"  # a table marked 866 (0x65)
 /usr/bin/tablemark -d "$tables" -c 1251
 [ "$(od -An -tx1 -j29 -N1 "$tables/a.dbf")" = " c9" ]
-[ "$(tablemark --version)" = "tablemark $version" ]
+[ "$(/usr/bin/tablemark --version)" = "tablemark $version" ]
 man -w tablemark
 rm -r "$tables"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tablemark >/dev/null
