@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev python3 file zip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine locales libc-l10n
           clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind
-          sshfs fuse3 openssh-server openssh-client e2fsprogs samba smbclient)
+          sshfs fuse3 openssh-server openssh-client e2fsprogs samba smbclient
+          dpkg-dev lintian man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -86,11 +86,29 @@ python3 bench/run_bench.py --sizes 100 1000 --pairs 3 --memory-sizes 100 1000 \
   --alloc-sizes 200 1000
 
 stage "install and package"
+version=$(sed -n 's/^project(Tablemark VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 rm -rf build/install-check
 cmake --install build/release --prefix build/install-check >/dev/null
 test -x build/install-check/bin/tablemark
-grep -q "Tablemark $(sed -n 's/^project(Tablemark VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
-  build/install-check/share/man/man1/tablemark.1
+grep -q "Tablemark $version" build/install-check/share/man/man1/tablemark.1
+for doc in LICENSE README.md CHANGELOG.md; do cmp "$doc" "build/install-check/share/doc/tablemark/$doc"; done
+rm -f build/release/tablemark_*.deb
+(cd build/release && cpack -G DEB >/dev/null)
+deb=$(echo build/release/tablemark_"$version"_*.deb)
+lintian --fail-on error,warning "$deb" 2> >(grep -v 'root privileges' >&2)
+echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Depends), lintian clean"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "./$deb" >/dev/null
+tables=$(mktemp -d)
+printf '0%028de\0\0' 0 > "$tables/a.dbf"  # a table marked 866 (0x65)
+/usr/bin/tablemark -d "$tables" -c 1251
+[ "$(od -An -tx1 -j29 -N1 "$tables/a.dbf")" = " c9" ]
+[ "$(/usr/bin/tablemark --version)" = "tablemark $version" ]
+man -w tablemark
+rm -r "$tables"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tablemark >/dev/null
+! test -e /usr/bin/tablemark
 (cd build/windows-x86 && cpack >/dev/null)
 python3 - build/windows-x86/Tablemark-*-win32.zip <<'PY'
 import sys, zipfile

@@ -32,8 +32,9 @@ bool IsWhiteSpace(char16_t c) {
 
 }  // namespace
 
-std::u16string_view SwitchCharacters(Dialect dialect) {
-  return dialect == Dialect::Windows ? u"-/\\" : u"-";
+SwitchSyntax SwitchSyntaxOf(Dialect dialect) {
+  if (dialect == Dialect::Windows) return {u"-/\\", false};
+  return {u"-", true};
 }
 
 std::int32_t IntegerValue(std::u16string_view text) {
@@ -56,8 +57,7 @@ std::int32_t IntegerValue(std::u16string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
-                                   std::u16string_view switchCharacters) {
+ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
   ParsedCommandLine result;
   const std::size_t count = args.size();
   if (count <= 1 || count > 5) {
@@ -69,7 +69,11 @@ ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
   while (i < count) {
     const std::u16string& arg = args[i];
     const bool isSwitch =
-        !arg.empty() && switchCharacters.find(arg[0]) != std::u16string_view::npos;
+        !arg.empty() && switches.characters.find(arg[0]) != std::u16string_view::npos;
+    if (isSwitch && switches.gnuWords && (arg == u"--help" || arg == u"--version")) {
+      result.verdict = arg == u"--help" ? CommandLineVerdict::Help : CommandLineVerdict::Version;
+      return result;
+    }
     if (isSwitch) {
       const char16_t letter = arg.size() > 1 ? arg[1] : u'\0';
       switch (letter) {

@@ -25,6 +25,7 @@ struct RunSettings {
 enum class CommandLineVerdict {
   Run,       // settings are filled
   Help,      // show the usage text, exit status 0
+  Version,   // show the program's name and version, exit status 0
   BadUsage,  // show the usage text, exit status 2
 };
 
@@ -37,14 +38,20 @@ struct ParsedCommandLine {
 // after its letter; the top-level frame reports it as an unexpected error.
 struct MissingSwitchValue {};
 
-// The characters that begin a switch: "-/\\" on Windows. On POSIX only "-",
-// because "/" begins every absolute path.
-std::u16string_view SwitchCharacters(Dialect dialect);
+// How a dialect marks a switch.
+struct SwitchSyntax {
+  // The characters that begin one: "-/\\" on Windows. On POSIX only "-",
+  // because "/" begins every absolute path.
+  std::u16string_view characters;
+  // "--help" and "--version", as whole arguments, mean what they mean to GNU
+  // tools (POSIX only; on Windows "--" is an unknown switch letter, as ever).
+  bool gnuWords = false;
+};
+SwitchSyntax SwitchSyntaxOf(Dialect dialect);
 
 // Applies the argument grammar to `args`, whose first element is the
 // program name. Throws MissingSwitchValue as described above.
-ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args,
-                                   std::u16string_view switchCharacters);
+ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches);
 
 // The integer value of a text: leading white space (Unicode spaces such as
 // U+00A0 too), one optional sign, then decimal digits of any of the usual

@@ -81,6 +81,10 @@ void ShowUsage(Platform& platform) {
   ReportToConsole(platform, UsageText(platform.dialect()), ConsoleStream::Output);
 }
 
+void ShowVersion(Platform& platform) {
+  ReportToConsole(platform, u"tablemark " TABLEMARK_VERSION, ConsoleStream::Output);
+}
+
 void FormatCallError(Platform& platform, std::u16string_view label, ErrorCode code,
                      MessageBuffer& out) {
   std::u16string systemText;

@@ -59,6 +59,9 @@ void ReportToConsole(Platform& platform, std::u16string_view text, ConsoleStream
 // The usage text on standard output.
 void ShowUsage(Platform& platform);
 
+// "tablemark <version>" on standard output; the version is the build's.
+void ShowVersion(Platform& platform);
+
 // "В функции %s возникла ошибка %d: %s" with the system's text for `code`.
 void FormatCallError(Platform& platform, std::u16string_view label, ErrorCode code,
                      MessageBuffer& out);

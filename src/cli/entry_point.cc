@@ -8,10 +8,13 @@ namespace tablemark {
 namespace {
 
 ExitStatus Run(Platform& platform, std::span<const std::u16string> args) {
-  const ParsedCommandLine parsed = ParseCommandLine(args, SwitchCharacters(platform.dialect()));
+  const ParsedCommandLine parsed = ParseCommandLine(args, SwitchSyntaxOf(platform.dialect()));
   switch (parsed.verdict) {
     case CommandLineVerdict::Help:
       ShowUsage(platform);
+      return kAllHandled;
+    case CommandLineVerdict::Version:
+      ShowVersion(platform);
       return kAllHandled;
     case CommandLineVerdict::BadUsage:
       ShowUsage(platform);

@@ -19,6 +19,7 @@ import errno
 import fcntl
 import os
 import pty
+import re
 import shutil
 import socket
 import stat
@@ -233,8 +234,9 @@ def sw(t, letter):
     return t.switch + letter
 
 
-# Command line and usage: (name, targets, arguments, exit status). "~" stands
-# for the target's switch character; every case shows the usage text alone.
+# Command line and usage: (name, targets, arguments, exit status or (POSIX's,
+# Windows')). "~" stands for the target's switch character; every case shows
+# the usage text alone, but for --version on POSIX the version line.
 WINDOWS_ONLY = "backslash is a switch character on Windows only"
 USAGE_CASES = [
     ("usage_without_arguments", None, [], 2),
@@ -247,13 +249,20 @@ USAGE_CASES = [
     ("help_with_help_word", None, ["~help"], 0),
     ("help_with_backslash_h", WINDOWS_ONLY, ["\\H"], 0),
     ("usage_for_unc_name_first", WINDOWS_ONLY, ["\\\\server\\share"], 2),
+    # GNU's whole words on POSIX; on Windows "--" is an unknown switch letter.
+    ("help_with_gnu_word", None, ["--help"], (0, 2)),
+    ("version_with_gnu_word", None, ["--version"], (0, 2)),
 ]
+VERSION = re.search(r"project\(Tablemark VERSION ([0-9.]+)", open(os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")).read())[1]
 
 
 def usage_case(args, status):
     def run(t, d):
         typed = [a.replace("~", t.switch, 1).replace("{dir}", t.path(d.root)) for a in args]
-        return dict(args=typed, status=status, stdout=USAGE[t.windows])
+        version = args == ["--version"] and not t.windows
+        return dict(args=typed, status=status[t.windows] if isinstance(status, tuple) else status,
+                    stdout=f"tablemark {VERSION}" if version else USAGE[t.windows])
     return run
 
 

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (auto dialect : {tablemark::Dialect::Windows, tablemark::Dialect::Posix}) {
     try {
-      const auto parsed = tablemark::ParseCommandLine(args, tablemark::SwitchCharacters(dialect));
+      const auto parsed = tablemark::ParseCommandLine(args, tablemark::SwitchSyntaxOf(dialect));
       if (parsed.verdict == tablemark::CommandLineVerdict::Run) {
         if (args.size() < 2 || args.size() > 5) __builtin_trap();
         bool fromArgs = parsed.settings.fullPath.empty();

@@ -7,6 +7,13 @@
 #include "fake_platform.h"
 
 namespace tablemark {
+
+// A failing case names the verdicts it compared.
+void PrintTo(CommandLineVerdict verdict, std::ostream* out) {
+  constexpr const char* kNames[] = {"Run", "Help", "Version", "BadUsage"};
+  *out << kNames[static_cast<int>(verdict)];
+}
+
 namespace {
 
 struct GrammarCase {
@@ -19,7 +26,7 @@ struct GrammarCase {
 ParsedCommandLine Parse(const std::vector<std::u16string>& args, Dialect dialect) {
   std::vector<std::u16string> argv{u"tablemark"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return ParseCommandLine(argv, SwitchCharacters(dialect));
+  return ParseCommandLine(argv, SwitchSyntaxOf(dialect));
 }
 
 void ExpectParsed(const GrammarCase& c, Dialect dialect) {
@@ -34,6 +41,7 @@ void ExpectParsed(const GrammarCase& c, Dialect dialect) {
 constexpr auto kRun = CommandLineVerdict::Run;
 constexpr auto kHelp = CommandLineVerdict::Help;
 constexpr auto kBad = CommandLineVerdict::BadUsage;
+constexpr auto kVersion = CommandLineVerdict::Version;
 
 TEST(CommandLine, WindowsGrammar) {
   const std::vector<GrammarCase> cases{
@@ -43,6 +51,8 @@ TEST(CommandLine, WindowsGrammar) {
       {{u"-h"}, kHelp},
       {{u"\\H"}, kHelp},
       {{u"/help"}, kHelp},
+      {{u"--help"}, kBad},  // GNU's words are POSIX's alone
+      {{u"--version"}, kBad},
       {{u"/?", u"/x"}, kHelp},  // later arguments are not looked at
       {{u"/x"}, kBad},
       {{u"-"}, kBad},
@@ -83,6 +93,11 @@ TEST(CommandLine, PosixSwitchesAreMinusOnly) {
       {{u"-h"}, kHelp},
       {{u"-?"}, kHelp},
       {{u"-help"}, kHelp},
+      {{u"--help"}, kHelp},
+      {{u"/srv/data", u"--version", u"-x"}, kVersion},
+      {{u"--helpx"}, kBad},  // only the whole words
+      {{u"--v"}, kBad},
+      {{u"-d", u"--version"}, kRun, u"--version", 866},  // a value stays a value
       {{u"-x"}, kBad},
       {{u"-"}, kBad},
       {{u"-d", u"/srv/data", u"-c", u"1251"}, kRun, u"/srv/data", 1251},
