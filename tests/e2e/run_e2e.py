@@ -1098,12 +1098,14 @@ def run_case(t, fn, ctx):
     return problems
 
 
+def without_lc(env):
+    # Any LC_ variable would override a LANG given later, and Python itself
+    # sets LC_CTYPE=C.UTF-8 for its children when it starts in the C locale.
+    return {name: value for name, value in env.items() if not name.startswith("LC_")}
+
+
 def start_wine(prefix):
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LANG="ru_RU.UTF-8")
-    # Any LC_ variable would override LANG, and Python itself sets
-    # LC_CTYPE=C.UTF-8 for its children when it starts in the C locale.
-    for name in [name for name in env if name.startswith("LC_")]:
-        del env[name]
+    env = dict(without_lc(os.environ), WINEPREFIX=prefix, WINEDEBUG="-all", LANG="ru_RU.UTF-8")
     env.pop("DISPLAY", None)
     os.makedirs(prefix, exist_ok=True)
     subprocess.run(["wineserver", "-p"], env=env, check=True, stdin=subprocess.DEVNULL,
@@ -1161,7 +1163,7 @@ def main():
     program = os.path.abspath(opts.program)
     wine_env = start_wine(os.path.abspath(opts.wine_prefix)) if opts.wine_prefix else None
     if opts.target == "native":
-        t = NativeTarget("native", program, dict(os.environ, LC_ALL="C.UTF-8"))
+        t = NativeTarget("native", program, dict(without_lc(os.environ), LC_ALL="C.UTF-8"))
     else:
         t = WineTarget("wine", program, wine_env)
     ctx = Context(opts, wine_env)
