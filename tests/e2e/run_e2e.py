@@ -469,7 +469,9 @@ def opened_while_running(t, d, ctx):
     the run has open among them: each open breaks the run's lease, which must
     neither end nor disturb the run. Every table is re-marked, or refused
     with the lock's message and left as it was."""
-    names = [f"t{i:04}.dbf" for i in range(3000)]
+    # On a network mount no lease is broken, and the emulated guest that
+    # holds one would take minutes over 3 000.
+    names = [f"t{i:04}.dbf" for i in range(300 if t.network else 3000)]
     for name in names:
         d.table(name, mark_after=0xC9)
     with tempfile.TemporaryFile() as err:
