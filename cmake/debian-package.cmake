@@ -2,7 +2,7 @@
 # tablemark_<version>_<arch>.deb. CPack installs the usual files into its
 # staging folder; debian-staging.cmake then puts the documents into the form
 # Debian's policy asks for (a compressed manual page and changelog, the
-# licence as a machine-readable copyright file).
+# licence as a machine-readable copyright file, uchardet's notice).
 
 set(TABLEMARK_MAINTAINER "Tablemark developers <tablemark@example.org>"
     CACHE STRING "The Debian package's maintainer, name and address")
@@ -26,6 +26,22 @@ Copyright: ${copyright_holder}
 License: Expat
  ${licence_body}
 ")
+
+# uchardet's notice. The program loads the library from Debian's package
+# libuchardet0, so the notice repeats that package's copyright file, which
+# names the licence texts under /usr/share/common-licenses.
+set(uchardet_copyright /usr/share/doc/libuchardet0/copyright)
+if(EXISTS ${uchardet_copyright})
+  execute_process(COMMAND dpkg-query -W --showformat=\${source:Version} libuchardet0
+                  OUTPUT_VARIABLE UCHARDET_DEBIAN_VERSION COMMAND_ERROR_IS_FATAL ANY)
+  set(UCHARDET_USE "The program loads it at run time from Debian's package libuchardet0.")
+  file(READ ${uchardet_copyright} UCHARDET_COPYRIGHT)
+  set(UCHARDET_LICENCE_TEXTS "")
+  configure_file(docs/THIRD-PARTY-NOTICES.txt.in ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY-NOTICES
+                 @ONLY)
+  set(CPACK_TABLEMARK_UCHARDET_NOTICE ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY-NOTICES)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${uchardet_copyright})
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tablemark)

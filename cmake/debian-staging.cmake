@@ -1,6 +1,7 @@
 # Run by CPack on its staging folder before it builds a Debian package: the
 # manual page and the changelog compressed at the highest level and without
-# a time stamp (as lintian checks), the copyright file in place of LICENSE.
+# a time stamp (as lintian checks), the copyright file in place of LICENSE,
+# uchardet's notice beside it.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -42,6 +43,11 @@ file(WRITE "${doc}/changelog" "${changelog}\n")
 file(REMOVE "${doc}/CHANGELOG.md")
 file(REMOVE "${doc}/LICENSE")
 file(COPY "${CPACK_TABLEMARK_COPYRIGHT}" DESTINATION "${doc}")
+if(NOT CPACK_TABLEMARK_UCHARDET_NOTICE)
+  message(FATAL_ERROR "No notice for uchardet: the build was configured without Debian's "
+                      "package libuchardet0 installed.")
+endif()
+file(COPY "${CPACK_TABLEMARK_UCHARDET_NOTICE}" DESTINATION "${doc}")
 foreach(file "${doc}/changelog" "${root}/${CPACK_TABLEMARK_MANDIR}/man1/tablemark.1")
   execute_process(COMMAND gzip -9n "${file}" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()

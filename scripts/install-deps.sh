@@ -7,7 +7,7 @@ packages=(cmake make g++ libgtest-dev python3 file zip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine locales libc-l10n
           clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind
           sshfs fuse3 openssh-server openssh-client e2fsprogs samba smbclient
-          dpkg-dev lintian man-db)
+          dpkg-dev lintian man-db libuchardet-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -30,3 +30,5 @@ for charset in UTF-8 KOI8-R; do
     $sudo localedef -i ru_RU -f "$charset" "ru_RU.$charset"
   fi
 done
+# The Windows builds make uchardet from Debian's source package.
+"$(dirname "$0")/fetch-uchardet-source.sh"

@@ -96,6 +96,9 @@ rm -f build/release/tablemark_*.deb
 (cd build/release && cpack -G DEB >/dev/null)
 deb=$(echo build/release/tablemark_"$version"_*.deb)
 lintian --fail-on error,warning "$deb" 2> >(grep -v 'root privileges' >&2)
+dpkg-deb -f "$deb" Depends | grep -w libuchardet0 >/dev/null || { echo "$deb: libuchardet0 not in Depends"; exit 1; }
+dpkg-deb -c "$deb" | grep ' \./usr/share/doc/tablemark/THIRD-PARTY-NOTICES$' >/dev/null ||
+  { echo "$deb: no THIRD-PARTY-NOTICES"; exit 1; }
 echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Depends), lintian clean"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -108,15 +111,20 @@ printf '0%028de\0\0' 0 > "$tables/a.dbf"  # a table marked 866 (0x65)
 man -w tablemark
 rm -r "$tables"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tablemark >/dev/null
-! test -e /usr/bin/tablemark
+test ! -e /usr/bin/tablemark
 (cd build/windows-x86 && cpack >/dev/null)
 python3 - build/windows-x86/Tablemark-*-win32.zip <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as zip_file:
     names = sorted(zip_file.namelist())
-    assert names == ["LICENSE", "README.txt", "Tablemark.exe"], names
-    readme = zip_file.read("README.txt")
-    assert readme.startswith(b"\xef\xbb\xbf") and b"\r\n" in readme and b"\n" not in readme.replace(b"\r\n", b""), "README.txt: UTF-8 with BOM and CR LF"
+    assert names == ["LICENSE", "README.txt", "THIRD-PARTY-NOTICES.txt", "Tablemark.exe"], names
+    for name in ("README.txt", "THIRD-PARTY-NOTICES.txt"):
+        text = zip_file.read(name)
+        assert text.startswith(b"\xef\xbb\xbf") and b"\r\n" in text and b"\n" not in text.replace(b"\r\n", b""), f"{name}: UTF-8 with BOM and CR LF"
+    notice = zip_file.read("THIRD-PARTY-NOTICES.txt")
+    missing = [w for w in (b"apt-get source uchardet=", b"License: MPL-1.1 or GPL-2+ or LGPL-2.1+",
+                           b"MOZILLA PUBLIC LICENSE", b"GNU LESSER GENERAL PUBLIC LICENSE") if w not in notice]
+    assert not missing, f"THIRD-PARTY-NOTICES.txt lacks {missing}"
     exe = zip_file.read("Tablemark.exe")
     assert b".debug_info" not in exe, "Tablemark.exe is not stripped"
     print(sys.argv[1], names, f"Tablemark.exe {len(exe)} bytes, stripped")
