@@ -149,21 +149,51 @@ SearchStep FakePlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entr
   return deliver(searches_.at(search.native()), entry, error);
 }
 
-bool FakePlatform::openTable(const DirectorySearch& search, const std::u16string& directory,
-                             std::u16string_view name, TableFile& file, ErrorCode& error) {
-  events.push_back(u"open " + directory + std::u16string(name));
+FakeFile* FakePlatform::open(const DirectorySearch& search, const std::u16string& directory,
+                             const std::u16string& name, TableFile& file, ErrorCode& error) {
+  events.push_back(u"open " + directory + name);
   const std::u16string& searched = searches_.at(search.native()).directory;
   if (key(directory) != searched) throw std::logic_error("opened outside the searched directory");
-  FakeFile& target = this->file(searched, std::u16string(name));
+  FakeFile& target = this->file(searched, name);
   if (target.openFault) {
     error = target.openFault->code;
-    return false;
+    return nullptr;
   }
   const std::intptr_t handle = nextHandle_++;
   opens_[handle] = Open{&target};
   file.adopt(*this, handle);
   ++openTables;
-  return true;
+  return &target;
+}
+
+bool FakePlatform::openTable(const DirectorySearch& search, const std::u16string& directory,
+                             const DirectoryEntry& entry, TableFile& file, ErrorCode& error) {
+  return open(search, directory, entry.name, file, error) != nullptr;
+}
+
+bool FakePlatform::openForReading(const DirectorySearch& search, const std::u16string& directory,
+                                  const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
+                                  ErrorCode& error) {
+  const FakeFile* opened = open(search, directory, entry.name, file, error);
+  if (opened != nullptr) size = opened->bytes.size();
+  return opened != nullptr;
+}
+
+Transfer FakePlatform::readAt(TableFile& file, std::uint64_t offset,
+                              std::span<std::uint8_t> buffer) {
+  FakeFile& target = *opens_.at(file.native()).file;
+  events.push_back(u"read " + target.name);
+  if (target.readFault && (!target.readsBeforeFault || *target.readsBeforeFault == 0)) {
+    return Transfer{target.readFault->code, 0};
+  }
+  if (target.readsBeforeFault) --*target.readsBeforeFault;
+  std::size_t count = 0;
+  while (count < buffer.size() && offset + count < target.bytes.size()) {
+    buffer[count] = target.bytes[offset + count];
+    ++count;
+  }
+  target.bytesRead += count;
+  return Transfer{0, count};
 }
 
 Transfer FakePlatform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {

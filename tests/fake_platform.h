@@ -24,8 +24,10 @@ struct FakeFile {
   bool isDirectory = false;
   std::vector<std::uint8_t> bytes;
   std::optional<Fault> openFault, readFault, seekFault, writeFault, closeFault;
-  std::optional<std::size_t> writeCount;  // bytes a write claims, when set
-  int writes = 0;                         // successful write calls
+  std::optional<std::size_t> writeCount;        // bytes a write claims, when set
+  std::optional<std::size_t> readsBeforeFault;  // readFault strikes after this many reads
+  std::size_t bytesRead = 0;                    // by readAt
+  int writes = 0;                               // successful write calls
 };
 
 struct ConsoleLine {
@@ -60,7 +62,7 @@ class FakePlatform final : public Platform {
 
   // What happened.
   std::vector<ConsoleLine> console;
-  std::vector<std::u16string> events;  // "open x", "close x", "next", "end search"
+  std::vector<std::u16string> events;  // "open x", "read x", "close x", "next", "end search"
   int openTables = 0;
   int openSearches = 0;
 
@@ -74,7 +76,11 @@ class FakePlatform final : public Platform {
                    ErrorCode& error) override;
   SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry, ErrorCode& error) override;
   bool openTable(const DirectorySearch& search, const std::u16string& directory,
-                 std::u16string_view name, TableFile& file, ErrorCode& error) override;
+                 const DirectoryEntry& entry, TableFile& file, ErrorCode& error) override;
+  bool openForReading(const DirectorySearch& search, const std::u16string& directory,
+                      const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
+                      ErrorCode& error) override;
+  Transfer readAt(TableFile& file, std::uint64_t offset, std::span<std::uint8_t> buffer) override;
   Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
   bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
@@ -94,6 +100,8 @@ class FakePlatform final : public Platform {
     std::size_t position = 0;
   };
   std::u16string key(std::u16string path) const;
+  FakeFile* open(const DirectorySearch& search, const std::u16string& directory,
+                 const std::u16string& name, TableFile& file, ErrorCode& error);
   SearchStep deliver(Search& search, DirectoryEntry& entry, ErrorCode& error);
 
   Dialect dialect_;

@@ -1,7 +1,10 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
+#include <vector>
 
 namespace tablemark {
 namespace {
@@ -57,7 +60,9 @@ std::int32_t IntegerValue(std::u16string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
+namespace {
+
+ParsedCommandLine ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches) {
   ParsedCommandLine result;
   const std::size_t count = args.size();
   if (count <= 1 || count > 5) {
@@ -71,7 +76,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchS
     const bool isSwitch =
         !arg.empty() && switches.characters.find(arg[0]) != std::u16string_view::npos;
     if (isSwitch && switches.gnuWords && (arg == u"--help" || arg == u"--version")) {
-      result.verdict = arg == u"--help" ? CommandLineVerdict::Help : CommandLineVerdict::Version;
+      result.verdict =
+          arg == u"--help" ? CommandLineVerdict::LongHelp : CommandLineVerdict::Version;
       return result;
     }
     if (isSwitch) {
@@ -93,6 +99,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchS
           }
           if (letter == u'C' || letter == u'c') {
             settings.codePage = IntegerValue(value);
+            settings.codePageNamed = true;
           } else {
             settings.fullPath.assign(value);
           }
@@ -108,12 +115,32 @@ ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchS
       i = 2;
     } else if (i == 2) {
       settings.codePage = IntegerValue(arg);
+      settings.codePageNamed = true;
       i = 3;
     } else {
       result.verdict = CommandLineVerdict::BadUsage;
       return result;
     }
   }
+  return result;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
+  if (args.size() < 2 || std::find(args.begin() + 1, args.end(), kDetectWord) == args.end()) {
+    return ParseGrammar(args, switches);
+  }
+  std::vector<std::u16string> rest{args.front()};
+  std::copy_if(args.begin() + 1, args.end(), std::back_inserter(rest),
+               [](const std::u16string& arg) { return arg != kDetectWord; });
+  ParsedCommandLine result;
+  if (rest.size() > 1) result = ParseGrammar(rest, switches);
+  // Detection writes nothing, so a code page has no use beside it.
+  if (result.verdict == CommandLineVerdict::Run && result.settings.codePageNamed) {
+    result.verdict = CommandLineVerdict::BadUsage;
+  }
+  result.settings.detect = true;
   return result;
 }
 

@@ -20,11 +20,15 @@ enum ExitStatus : int {
 struct RunSettings {
   std::u16string fullPath;  // empty stands for the current directory
   std::int32_t codePage = 866;
+  bool codePageNamed = false;  // by a c switch or in second place
+  // Read which code page each table's text is in, instead of re-marking.
+  bool detect = false;
 };
 
 enum class CommandLineVerdict {
   Run,       // settings are filled
   Help,      // show the usage text, exit status 0
+  LongHelp,  // --help: the usage text and the long words, exit status 0
   Version,   // show the program's name and version, exit status 0
   BadUsage,  // show the usage text, exit status 2
 };
@@ -48,6 +52,11 @@ struct SwitchSyntax {
   bool gnuWords = false;
 };
 SwitchSyntax SwitchSyntaxOf(Dialect dialect);
+
+// Asks for detection instead of re-marking, on every platform. It may stand
+// anywhere; the other arguments keep their meaning, but a code page beside
+// it is refused, and alone it names the current directory.
+inline constexpr std::u16string_view kDetectWord = u"--detect";
 
 // Applies the argument grammar to `args`, whose first element is the
 // program name. Throws MissingSwitchValue as described above.

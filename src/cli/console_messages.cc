@@ -9,16 +9,17 @@ namespace {
 
 // Fills each %s or %d of `pattern` with the next of `args`, in order. The
 // arguments are inserted as they are, so a file name holding a % sign is
-// never read as a conversion. With `names`, the first argument is a file
-// name, shown as that platform shows names.
+// never read as a conversion. With `names`, the first `nameCount` arguments
+// are file names, shown as that platform shows names.
 void Compose(MessageBuffer& out, std::u16string_view pattern,
-             std::initializer_list<std::u16string_view> args, Platform* names = nullptr) {
+             std::initializer_list<std::u16string_view> args, Platform* names = nullptr,
+             std::size_t nameCount = 1) {
   out.clear();
   const std::u16string_view* next = args.begin();
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] == u'%' && i + 1 < pattern.size() &&
         (pattern[i + 1] == u's' || pattern[i + 1] == u'd') && next != args.end()) {
-      if (names != nullptr && next == args.begin()) {
+      if (names != nullptr && next < args.begin() + nameCount) {
         names->appendShownName(*next++, out);
       } else {
         out += *next++;
@@ -81,6 +82,19 @@ void ShowUsage(Platform& platform) {
   ReportToConsole(platform, UsageText(platform.dialect()), ConsoleStream::Output);
 }
 
+void ShowLongHelp(Platform& platform) {
+  std::u16string text = UsageText(platform.dialect());
+  text += u"\n\n";
+  text += u"Кодовая страница текста таблиц (ничего не изменяется): ";
+  text += u"\n";
+  text += u"$ tablemark --detect [[-d] <\"FullPath\">]";
+  text += u"\n";
+  text += u"   Строка на таблицу: имя, кодовая страница по метке, кодовая страница текста";
+  text += u"\n";
+  text += u"   (- только ASCII или нет текста, ? нет уверенности)";
+  ReportToConsole(platform, text, ConsoleStream::Output);
+}
+
 void ShowVersion(Platform& platform) {
   ReportToConsole(platform, u"tablemark " TABLEMARK_VERSION, ConsoleStream::Output);
 }
@@ -116,6 +130,12 @@ void ReportFileCallFailure(Platform& platform, std::u16string_view fileName,
   } else {
     Compose(out, kUncodedFileCallErrorPattern, {fileName, label}, &platform);
   }
+  ReportToConsole(platform, out, ConsoleStream::Error);
+}
+
+void ReportMissingMemo(Platform& platform, std::u16string_view fileName,
+                       std::u16string_view memoName, MessageBuffer& out) {
+  Compose(out, kMissingMemoPattern, {fileName, memoName}, &platform, 2);
   ReportToConsole(platform, out, ConsoleStream::Error);
 }
 

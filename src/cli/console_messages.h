@@ -36,6 +36,8 @@ inline constexpr std::u16string_view kUncodedFileCallErrorPattern =
     u"Для файла %s в функции %s возникла неожиданная ошибка";
 inline constexpr std::u16string_view kNotATablePattern =
     u"Файл %s не является Visual Foxpro таблицей";
+// Detection: the table's memo file is not in its directory.
+inline constexpr std::u16string_view kMissingMemoPattern = u"Для файла %s не найден мемо-файл %s";
 
 // Operation labels: the Windows function that failed, as users know it,
 // on every platform.
@@ -59,6 +61,9 @@ void ReportToConsole(Platform& platform, std::u16string_view text, ConsoleStream
 // The usage text on standard output.
 void ShowUsage(Platform& platform);
 
+// The usage text and what the long words do, on standard output (--help).
+void ShowLongHelp(Platform& platform);
+
 // "tablemark <version>" on standard output; the version is the build's.
 void ShowVersion(Platform& platform);
 
@@ -78,6 +83,10 @@ void ComposeCallFailure(Platform& platform, std::u16string_view label, ErrorCode
 // The same rule at file level, reported on standard error at once.
 void ReportFileCallFailure(Platform& platform, std::u16string_view fileName,
                            std::u16string_view label, ErrorCode code, MessageBuffer& out);
+
+// "Для файла %s не найден мемо-файл %s", reported on standard error.
+void ReportMissingMemo(Platform& platform, std::u16string_view fileName,
+                       std::u16string_view memoName, MessageBuffer& out);
 
 // "Файл %s не является Visual Foxpro таблицей", reported on standard error.
 void ReportNotATable(Platform& platform, std::u16string_view fileName, MessageBuffer& out);

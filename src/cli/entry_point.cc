@@ -1,6 +1,7 @@
 #include "cli/entry_point.h"
 
 #include "cli/console_messages.h"
+#include "detect/detect_code_pages.h"
 #include "remark/code_page_marks.h"
 #include "remark/directory_scan.h"
 
@@ -13,6 +14,9 @@ ExitStatus Run(Platform& platform, std::span<const std::u16string> args) {
     case CommandLineVerdict::Help:
       ShowUsage(platform);
       return kAllHandled;
+    case CommandLineVerdict::LongHelp:
+      ShowLongHelp(platform);
+      return kAllHandled;
     case CommandLineVerdict::Version:
       ShowVersion(platform);
       return kAllHandled;
@@ -22,6 +26,7 @@ ExitStatus Run(Platform& platform, std::span<const std::u16string> args) {
     case CommandLineVerdict::Run:
       break;
   }
+  if (parsed.settings.detect) return DetectCodePages(platform, parsed.settings.fullPath);
   // The mark comes first, so a bad code page is reported even when the
   // directory does not exist.
   const std::uint8_t mark = LookupCodePageMark(parsed.settings.codePage);

@@ -30,6 +30,9 @@ enum class Dialect { Windows, Posix };
 struct DirectoryEntry {
   std::u16string name;  // the long name, without the directory part
   bool isDirectory = false;
+  // The listing already says it is a device, a FIFO or a socket, which is
+  // refused unopened: opening one has effects of its own.
+  bool listedAsSpecial = false;
 };
 
 // A transfer of bytes: the system's code when the call failed, and how many
@@ -112,11 +115,21 @@ class Platform {
   virtual SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry,
                                ErrorCode& error) = 0;
 
-  // Tables. `openTable` opens entry `name` of the directory being searched
+  // Tables. `openTable` opens `entry` of the directory being searched
   // (whose path is `directory`) for reading and writing, for this process's
   // exclusive use, refusing anything that is not an ordinary file.
   virtual bool openTable(const DirectorySearch& search, const std::u16string& directory,
-                         std::u16string_view name, TableFile& file, ErrorCode& error) = 0;
+                         const DirectoryEntry& entry, TableFile& file, ErrorCode& error) = 0;
+  // Opens `entry` for reading only, shared with any program that has it
+  // open, without lock or lease, refusing anything that is not an ordinary
+  // file. `size` is its length at the open. Nothing is ever written to it.
+  virtual bool openForReading(const DirectorySearch& search, const std::u16string& directory,
+                              const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
+                              ErrorCode& error) = 0;
+  // Reads at `offset` until the buffer is full or the file ends, leaving
+  // the position that readTable reads from as it was.
+  virtual Transfer readAt(TableFile& file, std::uint64_t offset,
+                          std::span<std::uint8_t> buffer) = 0;
   // Reads from the current position until the buffer is full or the file
   // ends; a short count with error 0 means the file ended.
   virtual Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) = 0;

@@ -1,5 +1,7 @@
 #include "remark/directory_scan.h"
 
+#include <vector>
+
 #include "cli/console_messages.h"
 #include "remark/table_header.h"
 
@@ -32,7 +34,7 @@ bool HasTableExtension(std::u16string_view name) {
   return false;
 }
 
-ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8_t mark) {
+ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, TableVisitor& visitor) {
   ErrorCode error = 0;
   if (fullPath.empty() && !platform.currentDirectory(fullPath, error)) {
     ThrowCallFailure(platform, label::kGetCurrentDirectory, error);
@@ -50,27 +52,63 @@ ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8
   }
 
   ExitStatus result = kAllHandled;
-  MessageBuffer message;
+  const auto visit = [&](const DirectoryEntry& table) {
+    if (visitor.visit(platform, search, fullPath, table)) result = kSomeFailed;
+  };
+  const bool wholeListingFirst = visitor.needsWholeListing();
+  std::vector<DirectoryEntry> tables;  // held only when the whole listing comes first
   SearchStep step = SearchStep::Entry;
   for (; step == SearchStep::Entry; step = platform.nextEntry(search, entry, error)) {
-    if (entry.isDirectory || !HasTableExtension(entry.name)) continue;
-    TableFile file;
-    if (!platform.openTable(search, fullPath, entry.name, file, error)) {
-      ReportFileCallFailure(platform, entry.name, label::kCreateFile, error, message);
-      result = kSomeFailed;
-      continue;
+    if (entry.isDirectory) continue;
+    if (wholeListingFirst) visitor.listed(entry);
+    if (!HasTableExtension(entry.name)) continue;
+    if (wholeListingFirst) {
+      tables.push_back(entry);
+    } else {
+      visit(entry);
     }
-    PatchOutcome outcome = CheckAndPatchHeader(platform, file, entry.name, mark, message);
-    if (outcome == PatchOutcome::Patched && !platform.closeWrittenTable(file, error)) {
-      ReportFileCallFailure(platform, entry.name, label::kWriteFile, error, message);
-      outcome = PatchOutcome::Failed;
-    }
-    if (CountsAsFailed(outcome)) result = kSomeFailed;
-    // `file` closes here, before the next entry is fetched.
   }
+  for (const DirectoryEntry& table : tables) visit(table);
   // A listing that broke off leaves tables unvisited: the run ended early.
   if (step == SearchStep::Failed) ThrowCallFailure(platform, label::kFindNextFile, error);
   return result;
+}
+
+namespace {
+
+// Re-marking: each table is opened for exclusive use, checked, and its
+// mark written where it differs.
+class Remark final : public TableVisitor {
+ public:
+  explicit Remark(std::uint8_t mark) : mark_(mark) {}
+
+  bool visit(Platform& platform, const DirectorySearch& search, const std::u16string& directory,
+             const DirectoryEntry& table) override {
+    ErrorCode error = 0;
+    TableFile file;
+    if (!platform.openTable(search, directory, table, file, error)) {
+      ReportFileCallFailure(platform, table.name, label::kCreateFile, error, message_);
+      return true;
+    }
+    PatchOutcome outcome = CheckAndPatchHeader(platform, file, table.name, mark_, message_);
+    if (outcome == PatchOutcome::Patched && !platform.closeWrittenTable(file, error)) {
+      ReportFileCallFailure(platform, table.name, label::kWriteFile, error, message_);
+      outcome = PatchOutcome::Failed;
+    }
+    return CountsAsFailed(outcome);
+    // `file` closes here, before the next entry is fetched.
+  }
+
+ private:
+  std::uint8_t mark_;
+  MessageBuffer message_;
+};
+
+}  // namespace
+
+ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8_t mark) {
+  Remark remark(mark);
+  return ScanDirectory(platform, std::move(fullPath), remark);
 }
 
 }  // namespace tablemark

@@ -1,5 +1,6 @@
-// The directory scan: visits every file of one directory whose extension is
-// a table type, and has each checked and re-marked.
+// The directory scan: lists one directory, picks the files whose extension
+// is a table type, and has something done to each: re-marking, or reading
+// which code page its text is in.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +19,29 @@ inline constexpr std::u16string_view TableExtensionList = u"DBF|SCX|VCX|FRX|LBX|
 // with a-z upper-cased, are one of TableExtensionList.
 bool HasTableExtension(std::u16string_view name);
 
-// Scans `fullPath` (the current directory when empty), re-marking every
-// table with `mark`. Returns kAllHandled, or kSomeFailed when any table
-// failed or was refused; each such table is reported as it is met. Throws
-// FatalMessage when the directory cannot be settled or listed, before any
-// table is opened, and when the listing breaks off; tables handled by then
-// stay handled.
+// What the scan does to each table it visits.
+class TableVisitor {
+ public:
+  virtual ~TableVisitor() = default;
+  // Whether every entry must be listed before the first table is visited;
+  // `listed` then sees each entry that is not a directory, in listing order.
+  virtual bool needsWholeListing() const { return false; }
+  virtual void listed(const DirectoryEntry& /*entry*/) {}
+  // Handles one table of the directory being searched (its path is
+  // `directory`, ending in the separator). Reports its own problems and
+  // returns true when the table failed or was refused.
+  virtual bool visit(Platform& platform, const DirectorySearch& search,
+                     const std::u16string& directory, const DirectoryEntry& table) = 0;
+};
+
+// Scans `fullPath` (the current directory when empty), handing every table
+// to `visitor` in listing order, one at a time. Returns kAllHandled, or
+// kSomeFailed when any visit failed. Throws FatalMessage when the directory
+// cannot be settled or listed, before any table is opened, and when the
+// listing breaks off, after the tables listed by then were visited.
+ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, TableVisitor& visitor);
+
+// Re-marks every table of `fullPath` with `mark`.
 ExitStatus ScanDirectory(Platform& platform, std::u16string fullPath, std::uint8_t mark);
 
 }  // namespace tablemark

@@ -10,7 +10,7 @@ namespace tablemark {
 
 // A failing case names the verdicts it compared.
 void PrintTo(CommandLineVerdict verdict, std::ostream* out) {
-  constexpr const char* kNames[] = {"Run", "Help", "Version", "BadUsage"};
+  constexpr const char* kNames[] = {"Run", "Help", "LongHelp", "Version", "BadUsage"};
   *out << kNames[static_cast<int>(verdict)];
 }
 
@@ -21,6 +21,7 @@ struct GrammarCase {
   CommandLineVerdict verdict;
   std::u16string fullPath = u"";
   std::int32_t codePage = 866;
+  bool detect = false;
 };
 
 ParsedCommandLine Parse(const std::vector<std::u16string>& args, Dialect dialect) {
@@ -35,13 +36,16 @@ void ExpectParsed(const GrammarCase& c, Dialect dialect) {
   if (c.verdict == CommandLineVerdict::Run) {
     EXPECT_EQ(parsed.settings.fullPath, c.fullPath);
     EXPECT_EQ(parsed.settings.codePage, c.codePage);
+    EXPECT_EQ(parsed.settings.detect, c.detect);
   }
 }
 
 constexpr auto kRun = CommandLineVerdict::Run;
 constexpr auto kHelp = CommandLineVerdict::Help;
+constexpr auto kLongHelp = CommandLineVerdict::LongHelp;
 constexpr auto kBad = CommandLineVerdict::BadUsage;
 constexpr auto kVersion = CommandLineVerdict::Version;
+constexpr bool kDetect = true;
 
 TEST(CommandLine, WindowsGrammar) {
   const std::vector<GrammarCase> cases{
@@ -58,6 +62,15 @@ TEST(CommandLine, WindowsGrammar) {
       {{u"-"}, kBad},
       {{u"/"}, kBad},
       {{u"C:\\Data", u"1251"}, kRun, u"C:\\Data", 1251},
+      // --detect anywhere, the rest meaning what it means without it.
+      {{u"--detect"}, kRun, u"", 866, kDetect},
+      {{u"C:\\Data", u"--detect"}, kRun, u"C:\\Data", 866, kDetect},
+      {{u"--detect", u"/d", u"C:\\Data"}, kRun, u"C:\\Data", 866, kDetect},
+      {{u"--detect", u"C:\\Data", u"1251"}, kBad},  // no code page beside it
+      {{u"/c1251", u"--detect"}, kBad},
+      {{u"--detect", u"/?"}, kHelp},
+      {{u"--detect", u"a", u"b", u"c", u"d", u"e"}, kBad},
+      {{u"/detect"}, kRun, u"etect", 866},  // a d switch, whose value is "etect"
       {{u"C:\\Data", u"/c", u"1251"}, kRun, u"C:\\Data", 1251},
       {{u"C:\\Data", u"/c1251"}, kRun, u"C:\\Data", 1251},
       {{u"C:\\Data", u"-C1251"}, kRun, u"C:\\Data", 1251},
@@ -93,7 +106,10 @@ TEST(CommandLine, PosixSwitchesAreMinusOnly) {
       {{u"-h"}, kHelp},
       {{u"-?"}, kHelp},
       {{u"-help"}, kHelp},
-      {{u"--help"}, kHelp},
+      {{u"--help"}, kLongHelp},
+      {{u"--detect", u"--help"}, kLongHelp},
+      {{u"/srv/data", u"--detect"}, kRun, u"/srv/data", 866, kDetect},
+      {{u"/srv/data", u"--detect", u"866"}, kBad},
       {{u"/srv/data", u"--version", u"-x"}, kVersion},
       {{u"--helpx"}, kBad},  // only the whole words
       {{u"--v"}, kBad},

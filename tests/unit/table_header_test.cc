@@ -87,7 +87,7 @@ TEST(CheckAndPatchHeader, Outcomes) {
       ErrorCode error = 0;
       ASSERT_TRUE(platform.startSearch(u"/d/", search, entry, error));
       TableFile file;
-      ASSERT_TRUE(platform.openTable(search, u"/d/", u"t.dbf", file, error));
+      ASSERT_TRUE(platform.openTable(search, u"/d/", DirectoryEntry{u"t.dbf"}, file, error));
       MessageBuffer message;
       outcome = CheckAndPatchHeader(platform, file, u"t.dbf", kMark, message);
     }
@@ -118,7 +118,7 @@ TEST(CheckAndPatchHeader, MarkZeroIsWritten) {
   ErrorCode error = 0;
   ASSERT_TRUE(platform.startSearch(u"/d/", search, entry, error));
   TableFile file;
-  ASSERT_TRUE(platform.openTable(search, u"/d/", u"t.dbf", file, error));
+  ASSERT_TRUE(platform.openTable(search, u"/d/", DirectoryEntry{u"t.dbf"}, file, error));
   MessageBuffer message;
   EXPECT_EQ(CheckAndPatchHeader(platform, file, u"t.dbf", 0x00, message), PatchOutcome::Patched);
   EXPECT_EQ(fake.bytes[29], 0x00);

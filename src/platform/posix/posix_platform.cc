@@ -19,11 +19,10 @@
 namespace tablemark::posix {
 namespace {
 
-// One directory search: the stream, what the listing said the entry last
-// delivered is, and how the directory's tables are taken for exclusive use.
+// One directory search: the stream, and how the directory's tables are
+// taken for exclusive use.
 struct Search {
   DIR* dir = nullptr;
-  unsigned char type = DT_UNKNOWN;
   ExclusiveUse exclusiveUse = ExclusiveUse::Lease;
 };
 
@@ -46,8 +45,9 @@ bool Fail(ErrorCode& error) {
 }
 
 // Refuses what Windows would not open as a table: anything but a regular
-// file, and a file no one may write to (read-only), even for root.
-bool IsWritableRegularFile(int fd, ErrorCode& error) {
+// file, and, for writing, a file no one may write to (read-only), even for
+// root.
+bool IsRegularFile(int fd, bool forWriting, std::uint64_t& size, ErrorCode& error) {
   struct stat status {};
   if (fstat(fd, &status) != 0) return Fail(error);
   if (S_ISDIR(status.st_mode)) {
@@ -58,11 +58,28 @@ bool IsWritableRegularFile(int fd, ErrorCode& error) {
     error = ENXIO;  // what Linux itself says when a socket is opened
     return false;
   }
-  if ((status.st_mode & 0222) == 0) {
+  if (forWriting && (status.st_mode & 0222) == 0) {
     error = EACCES;
     return false;
   }
+  size = static_cast<std::uint64_t>(status.st_size);
   return true;
+}
+
+// Opens entry `name` relative to the directory being listed, so that the
+// scan stays in it even if its path is swapped for a link meanwhile. A link
+// in the directory is refused: nothing is read or written through a link
+// someone else planted. O_NONBLOCK keeps a FIFO swapped in after the listing
+// from hanging the run, O_NOCTTY a terminal from becoming the controlling one.
+bool OpenEntry(const Search& search, const DirectoryEntry& entry, const std::string& name,
+               int access, int& fd, ErrorCode& error) {
+  if (entry.listedAsSpecial) {
+    error = ENXIO;  // what the checks after an open would say
+    return false;
+  }
+  fd = openat(dirfd(search.dir), name.c_str(),
+              access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  return fd >= 0 || Fail(error);
 }
 
 // The locale name that governs the character set, as setlocale reads it.
@@ -189,7 +206,7 @@ SearchStep PosixPlatform::nextEntry(DirectorySearch& search, DirectoryEntry& ent
     return SearchStep::Failed;
   }
   DecodeBytes(found->d_name, entry.name);
-  state.type = found->d_type;
+  entry.listedAsSpecial = ListedAsSpecial(found->d_type);
   if (found->d_type == DT_DIR) {
     entry.isDirectory = true;
   } else if (found->d_type == DT_UNKNOWN || found->d_type == DT_LNK) {
@@ -204,24 +221,15 @@ SearchStep PosixPlatform::nextEntry(DirectorySearch& search, DirectoryEntry& ent
 }
 
 bool PosixPlatform::openTable(const DirectorySearch& search, const std::u16string& /*directory*/,
-                              std::u16string_view name, TableFile& file, ErrorCode& error) {
-  // Opened relative to the directory being listed, so that the scan stays
-  // in it even if its path is swapped for a link meanwhile. A link in the
-  // directory is refused: nothing is written through a link someone else
-  // planted. O_NONBLOCK keeps a FIFO swapped in after the listing from
-  // hanging the run, O_NOCTTY a terminal from becoming the controlling one.
+                              const DirectoryEntry& entry, TableFile& file, ErrorCode& error) {
   const Search& state = *AsSearch(search.native());
-  if (ListedAsSpecial(state.type)) {
-    error = ENXIO;  // what the checks after an open would say
-    return false;
-  }
-  EncodeBytes(name, bytes_);
-  const int fd = openat(dirfd(state.dir), bytes_.c_str(),
-                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return Fail(error);
+  EncodeBytes(entry.name, bytes_);
+  int fd = -1;
+  if (!OpenEntry(state, entry, bytes_, O_RDWR, fd, error)) return false;
   writeOffset_ = 0;
   file.adopt(*this, fd);
-  if (!IsWritableRegularFile(fd, error)) {
+  std::uint64_t size = 0;
+  if (!IsRegularFile(fd, true, size, error)) {
     file.reset();
     return false;
   }
@@ -230,6 +238,40 @@ bool PosixPlatform::openTable(const DirectorySearch& search, const std::u16strin
     return false;
   }
   return true;
+}
+
+bool PosixPlatform::openForReading(const DirectorySearch& search,
+                                   const std::u16string& /*directory*/, const DirectoryEntry& entry,
+                                   TableFile& file, std::uint64_t& size, ErrorCode& error) {
+  // No lease and no lock: another program may have the table open, and a
+  // reader must not stand in its way.
+  EncodeBytes(entry.name, bytes_);
+  int fd = -1;
+  if (!OpenEntry(*AsSearch(search.native()), entry, bytes_, O_RDONLY, fd, error)) return false;
+  file.adopt(*this, fd);
+  if (!IsRegularFile(fd, false, size, error)) {
+    file.reset();
+    return false;
+  }
+  return true;
+}
+
+Transfer PosixPlatform::readAt(TableFile& file, std::uint64_t offset,
+                               std::span<std::uint8_t> buffer) {
+  Transfer result;
+  while (result.count < buffer.size()) {
+    const ssize_t got =
+        pread(AsFd(file.native()), buffer.data() + result.count, buffer.size() - result.count,
+              static_cast<off_t>(offset + result.count));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      result.error = errno;
+      return result;
+    }
+    if (got == 0) break;
+    result.count += static_cast<std::size_t>(got);
+  }
+  return result;
 }
 
 Transfer PosixPlatform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {

@@ -25,7 +25,11 @@ class PosixPlatform final : public Platform {
   SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry, ErrorCode& error) override;
 
   bool openTable(const DirectorySearch& search, const std::u16string& directory,
-                 std::u16string_view name, TableFile& file, ErrorCode& error) override;
+                 const DirectoryEntry& entry, TableFile& file, ErrorCode& error) override;
+  bool openForReading(const DirectorySearch& search, const std::u16string& directory,
+                      const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
+                      ErrorCode& error) override;
+  Transfer readAt(TableFile& file, std::uint64_t offset, std::span<std::uint8_t> buffer) override;
   Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
   bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;

@@ -123,11 +123,33 @@ SearchStep Win32Platform::nextEntry(DirectorySearch& search, DirectoryEntry& ent
 }
 
 bool Win32Platform::openTable(const DirectorySearch& /*search*/, const std::u16string& directory,
-                              std::u16string_view name, TableFile& file, ErrorCode& error) {
+                              const DirectoryEntry& entry, TableFile& file, ErrorCode& error) {
+  return open(directory, entry.name, GENERIC_READ | GENERIC_WRITE, 0, file, error);
+}
+
+bool Win32Platform::openForReading(const DirectorySearch& /*search*/,
+                                   const std::u16string& directory, const DirectoryEntry& entry,
+                                   TableFile& file, std::uint64_t& size, ErrorCode& error) {
+  // Shared for reading and writing: a program that has the table open goes
+  // on undisturbed.
+  if (!open(directory, entry.name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, file, error)) {
+    return false;
+  }
+  LARGE_INTEGER length{};
+  if (GetFileSizeEx(AsHandle(file.native()), &length) == FALSE) {
+    file.reset();
+    return Fail(error);
+  }
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
+bool Win32Platform::open(const std::u16string& directory, std::u16string_view name, DWORD access,
+                         DWORD share, TableFile& file, ErrorCode& error) {
   Widen(directory, wide_);
   wide_.append(name.begin(), name.end());
-  HANDLE handle = CreateFileW(wide_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(wide_.c_str(), access, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Fail(error);
   file.adopt(*this, reinterpret_cast<std::intptr_t>(handle));
   // A device name such as CON.dbf opens the console, whose first read would
@@ -138,6 +160,30 @@ bool Win32Platform::openTable(const DirectorySearch& /*search*/, const std::u16s
     return false;
   }
   return true;
+}
+
+Transfer Win32Platform::readAt(TableFile& file, std::uint64_t offset,
+                               std::span<std::uint8_t> buffer) {
+  // The offset travels with each read; a synchronous handle's position is
+  // left where that read ends, which no later call relies on.
+  Transfer result;
+  while (result.count < buffer.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t where = offset + result.count;
+    at.Offset = static_cast<DWORD>(where & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    DWORD got = 0;
+    if (ReadFile(AsHandle(file.native()), buffer.data() + result.count,
+                 static_cast<DWORD>(buffer.size() - result.count), &got, &at) == FALSE) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_HANDLE_EOF) break;
+      result.error = static_cast<ErrorCode>(code);
+      return result;
+    }
+    if (got == 0) break;
+    result.count += got;
+  }
+  return result;
 }
 
 Transfer Win32Platform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {

@@ -1,0 +1,232 @@
+#!/usr/bin/env python3
+"""Writes src/detect/letter_pairs.inc: the single-byte character sets the
+detector weighs against each other, and a letter-pair model per language.
+
+The models are trained on the translated messages of Debian's packages
+(/usr/share/locale/<lang>/LC_MESSAGES/*.mo), leaving out every domain that
+the detection corpus in tests/detect/ reads, so that the detector is never
+measured on the text it learnt from. The result depends on which packages
+the machine has; the committed file says which domains and how much text
+each language had.
+
+Run: python3 scripts/make-letter-pairs.py > src/detect/letter_pairs.inc
+"""
+
+import codecs
+import collections
+import glob
+import math
+import os
+import re
+import struct
+import sys
+import unicodedata
+
+# The corpus's domains (tests/detect/corpus.py): never trained on.
+CORPUS_DOMAINS = set("""coreutils grep sed findutils bash dpkg apt libapt-pkg6.0 wget shadow
+man-db man-db-gnulib gettext-runtime Linux-PAM tar diffutils e2fsprogs util-linux sudo debconf
+adduser procps-ng psmisc gnupg2 nano iso_3166 iso_3166-1 iso_639 iso_639-2 iso_639-3 iso_3166-2
+iso_15924 iso_4217""".split())
+
+# Language, the locale folders its text comes from, script.
+LANGUAGES = [
+    ("en", ["en_GB", "en_AU", "en_CA"], "latin"),
+    ("de", ["de"], "latin"), ("fr", ["fr"], "latin"), ("es", ["es"], "latin"),
+    ("it", ["it"], "latin"), ("pt", ["pt", "pt_BR"], "latin"), ("nl", ["nl"], "latin"),
+    ("sv", ["sv"], "latin"), ("da", ["da"], "latin"), ("nb", ["nb", "nn"], "latin"),
+    ("fi", ["fi"], "latin"), ("is", ["is"], "latin"), ("ca", ["ca"], "latin"),
+    ("ga", ["ga"], "latin"), ("eu", ["eu"], "latin"), ("gl", ["gl"], "latin"),
+    ("af", ["af"], "latin"), ("sq", ["sq"], "latin"),
+    ("pl", ["pl"], "latin"), ("cs", ["cs"], "latin"), ("sk", ["sk"], "latin"),
+    ("hu", ["hu"], "latin"), ("sl", ["sl"], "latin"), ("hr", ["hr", "bs"], "latin"),
+    ("ro", ["ro"], "latin"), ("tr", ["tr"], "latin"), ("lt", ["lt"], "latin"),
+    ("lv", ["lv"], "latin"), ("et", ["et"], "latin"),
+    ("ru", ["ru"], "cyrillic"), ("uk", ["uk"], "cyrillic"), ("bg", ["bg"], "cyrillic"),
+    ("sr", ["sr"], "cyrillic"), ("be", ["be"], "cyrillic"), ("mk", ["mk"], "cyrillic"),
+    ("el", ["el"], "greek"),
+]
+
+# Single-byte sets: the code pages of the mark table that are single-byte
+# and one alphabet's, commonest first (where two read a text alike, the
+# first is named), then encodings no mark stands for, by their own name.
+# 895 and 620 are left out: no system here can write them to learn from.
+CHARSETS = [
+    (1252, "cp1252"), (1250, "cp1250"), (1251, "cp1251"), (1253, "cp1253"), (1254, "cp1254"),
+    (1257, "cp1257"), (850, "cp850"), (437, "cp437"), (852, "cp852"), (866, "cp866"),
+    (865, "cp865"), (861, "cp861"), (863, "cp863"), (857, "cp857"), (737, "cp737"),
+    (10000, "mac_roman"), (10029, "mac_latin2"), (10007, "mac_cyrillic"), (10006, "mac_greek"),
+    ("KOI8-R", "koi8_r"), ("KOI8-U", "koi8_u"), ("ISO-8859-5", "iso8859_5"),
+    ("ISO-8859-2", "iso8859_2"),
+]
+
+MIN_SHARE = 2e-4  # a letter rarer than this in the training text is no letter of the language
+SCALE = 10        # costs are tenths of a nat
+MAX_COST = 255
+FORMAT = re.compile(r"%(\d+\$)?[-+ #0']*(\*|\d+)?(\.(\*|\d+))?(hh|h|ll|l|L|q|j|z|t)?[a-zA-Z%]|"
+                    r"\$\{?\w+\}?|<[^>]*>|&\w+;|\{\w*\}|_")
+
+
+def mo_strings(path):
+    """The translations of a GNU .mo file, as text."""
+    data = open(path, "rb").read()
+    if len(data) < 28:
+        return []
+    for order in "<>":
+        magic, _, count, originals, translations = struct.unpack(order + "5I", data[:20])
+        if magic == 0x950412DE:
+            break
+    else:
+        return []
+    charset = "utf-8"
+    texts = []
+    for i in range(count):
+        length, offset = struct.unpack(order + "2I", data[translations + 8 * i:translations + 8 * i + 8])
+        raw = data[offset:offset + length]
+        olength, _ = struct.unpack(order + "2I", data[originals + 8 * i:originals + 8 * i + 8])
+        if olength == 0:  # the header names the charset
+            found = re.search(rb"charset=([-\w]+)", raw)
+            if found:
+                charset = found[1].decode()
+            continue
+        texts.extend(part.decode(charset, "replace") for part in raw.split(b"\0"))
+    return texts
+
+
+SCRIPT_RANGES = {
+    "latin": [(0x41, 0x5A), (0x61, 0x7A), (0xC0, 0x24F), (0x1E00, 0x1EFF)],
+    "greek": [(0x41, 0x5A), (0x61, 0x7A), (0x370, 0x3FF)],
+    "cyrillic": [(0x41, 0x5A), (0x61, 0x7A), (0x400, 0x52F)],
+}
+
+
+def in_script(text, script):
+    """Whether every letter of `text` is of the script (or ASCII). Messages
+    that quote other scripts, such as a language's own name, would teach a
+    model that runs of foreign letters are ordinary."""
+    return all(not is_letter(c) or any(lo <= ord(c) <= hi for lo, hi in SCRIPT_RANGES[script])
+               for c in text)
+
+
+def training_text(folders, script):
+    texts, domains = [], set()
+    for folder in folders:
+        for path in sorted(glob.glob(f"/usr/share/locale/{folder}/LC_MESSAGES/*.mo")):
+            domain = os.path.basename(path)[:-3]
+            if domain in CORPUS_DOMAINS:
+                continue
+            domains.add(domain)
+            texts.extend(mo_strings(path))
+    return [FORMAT.sub(" ", t) for t in texts if in_script(t, script)], domains
+
+
+def is_letter(c):
+    return unicodedata.category(c).startswith("L")
+
+
+def fold(c):
+    low = c.lower()
+    return low if len(low) == 1 else c
+
+
+def symbols(text):
+    """A text as the model sees it: letters folded to lower case, anything
+    else a boundary."""
+    out = [" "]
+    for c in text:
+        s = fold(c) if is_letter(c) else " "
+        if s == " " and out[-1] == " ":
+            continue
+        out.append(s)
+    out.append(" ")
+    return out
+
+
+def train(texts):
+    unigrams = collections.Counter()
+    for t in texts:
+        unigrams.update(s for s in symbols(t) if s != " ")
+    total = sum(unigrams.values()) or 1
+    alphabet = sorted(set("abcdefghijklmnopqrstuvwxyz") |
+                      {c for c, n in unigrams.items() if n / total >= MIN_SHARE})
+    index = {c: i + 3 for i, c in enumerate(alphabet)}
+    size = len(alphabet) + 3
+    pairs = [[0] * size for _ in range(size)]
+    for t in texts:
+        seq = [0 if s == " " else index.get(s, 1) for s in symbols(t)]
+        for a, b in zip(seq, seq[1:]):
+            pairs[a][b] += 1
+    costs = []
+    for a in range(size):
+        row_total = sum(pairs[a])
+        for b in range(size):
+            # Symbols (index 2) never occur in training text: they get what an
+            # unseen pair gets, so box drawing and stray signs cost the most.
+            p = (pairs[a][b] + 0.1) / (row_total + 0.1 * size)
+            costs.append(min(MAX_COST, round(-math.log(p) * SCALE)))
+    return alphabet, costs, total
+
+
+def high_half(codec):
+    out = []
+    for byte in range(0x80, 0x100):
+        try:
+            c = bytes([byte]).decode(codec)
+        except UnicodeDecodeError:
+            c = None
+        out.append(c)
+    return out
+
+
+def kind_of(c):
+    """How a decoded character enters the model: a folded letter, a
+    boundary (punctuation, spaces), a symbol, or undefined."""
+    if c is None or unicodedata.category(c) in ("Cc", "Co", "Cn"):
+        return 0xFFFF
+    if is_letter(c):
+        return ord(fold(c))
+    if unicodedata.category(c) in ("Zs", "Pd", "Pi", "Pf", "Ps", "Pe", "Po") or c in "°€£§©®™¢¥":
+        return 0x0020
+    return 0xFFFE
+
+
+def c_string(chars):
+    return "u\"" + "".join(f"\\u{ord(c):04X}" if ord(c) > 0x7E or c in "\"\\" else c
+                            for c in chars) + "\""
+
+
+def main():
+    print("// Generated by scripts/make-letter-pairs.py; do not edit by hand.")
+    print("// Character sets: the high half as it reads, and as the models see it")
+    print("// (a folded letter, 0x0020 a boundary, 0xFFFE a symbol, 0xFFFF undefined).")
+    print("inline constexpr SingleByteCharset kSingleByteCharsets[] = {")
+    for code, codec in CHARSETS:
+        chars = high_half(codec)
+        reads = ", ".join(f"0x{ord(c):04X}" if c else "0xFFFF" for c in chars)
+        seen = ", ".join(f"0x{kind_of(c):04X}" for c in chars)
+        number, name = (code, "") if isinstance(code, int) else (0, code)
+        print(f"    {{{number}, \"{name}\", {{{reads}}},\n     {{{seen}}}}},")
+    print("};")
+    print()
+    trained = []
+    for code, folders, script in LANGUAGES:
+        texts, domains = training_text(folders, script)
+        if not texts:
+            print(f"no training text for {code}", file=sys.stderr)
+            continue
+        alphabet, costs, total = train(texts)
+        trained.append((code, script, alphabet))
+        print(f"// {code}: {total} letters from {len(domains)} domains")
+        print(f"inline constexpr std::uint8_t k{code.capitalize()}Costs[] = {{")
+        for i in range(0, len(costs), 24):
+            print("    " + ", ".join(str(c) for c in costs[i:i + 24]) + ",")
+        print("};")
+    print()
+    print("inline constexpr LanguageModel kLanguageModels[] = {")
+    for code, script, alphabet in trained:
+        print(f"    {{\"{code}\", Script::{script.capitalize()}, {c_string(alphabet)}, "
+              f"k{code.capitalize()}Costs}},")
+    print("};")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,61 @@
+// Naming the code page a table's text is written in.
+//
+// uchardet, the general detector, tells scripts and multi-byte encodings
+// apart well (Cyrillic, CJK, Thai, Arabic, Hebrew), but not a Windows code
+// page from its DOS or Mac sibling. Where its answer is a single-byte
+// European page, every such page's reading of the text is weighed by letter
+// pairs (letter_pairs.h) instead, and readings that give the same
+// characters count as one answer. Where the evidence does not settle it,
+// the answer is that it is unsure, not a guess.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "detect/letter_pairs.h"
+
+namespace tablemark {
+
+struct TextVerdict {
+  enum class Kind {
+    Plain,     // no text, or only ASCII: any mark reads it alike
+    Unsure,    // text, but no code page is sure
+    CodePage,  // written in `codePage`, a code page of the mark table
+    Encoding,  // written in an encoding no mark stands for, named `encoding`
+  };
+  Kind kind = Kind::Plain;
+  std::int32_t codePage = 0;
+  std::string_view encoding;
+};
+
+// How sure a letter-pair answer must be: its cost under the runner-up
+// reading minus its own, in tenths of a nat.
+inline constexpr std::uint64_t kSureMargin = 60;
+
+class CodePageGuesser {
+ public:
+  CodePageGuesser();
+  ~CodePageGuesser();
+  CodePageGuesser(const CodePageGuesser&) = delete;
+  CodePageGuesser& operator=(const CodePageGuesser&) = delete;
+
+  // Names the code page of `text`. Where the code page the table is marked
+  // with (`markedCodePage`; -1 for a mark of none) reads the text the same
+  // as the answer, the marked one is named.
+  TextVerdict guess(std::span<const std::uint8_t> text, std::int32_t markedCodePage);
+
+ private:
+  TextVerdict weighLetterPairs(std::int32_t markedCodePage);
+
+  struct Detector;
+  std::unique_ptr<Detector> detector_;
+  PairCounts pairs_;
+};
+
+// True when `text` is well-formed UTF-8 with at least one character
+// beyond ASCII.
+bool IsUtf8(std::span<const std::uint8_t> text);
+
+}  // namespace tablemark

@@ -1,0 +1,146 @@
+#include "detect/letter_pairs.h"
+
+#include <algorithm>
+
+namespace tablemark {
+namespace {
+
+#include "detect/letter_pairs.inc"
+
+constexpr std::uint8_t kBoundary = 0;
+constexpr std::uint8_t kOtherLetter = 1;
+constexpr std::uint8_t kSymbol = 2;
+constexpr std::uint8_t kFirstLetter = 3;
+
+Script ScriptOf(const SingleByteCharset& charset) {
+  std::array<int, 3> letters{};
+  for (const char16_t c : charset.seen) {
+    if (c >= 0x00C0 && c < 0x0250) ++letters[0];
+    if (c >= 0x0370 && c < 0x0400) ++letters[1];
+    if (c >= 0x0400 && c < 0x0530) ++letters[2];
+  }
+  const auto most = std::max_element(letters.begin(), letters.end()) - letters.begin();
+  return static_cast<Script>(most);
+}
+
+// For one charset and one language: the model's symbol for each byte.
+using SymbolMap = std::array<std::uint8_t, 256>;
+
+SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& model) {
+  SymbolMap map{};
+  for (int b = 'a'; b <= 'z'; ++b) map[b] = static_cast<std::uint8_t>(kFirstLetter + b - 'a');
+  for (std::size_t i = 0; i < 128; ++i) {
+    const char16_t seen = charset.seen[i];
+    std::uint8_t symbol = kSymbol;
+    if (seen == u' ') {
+      symbol = kBoundary;
+    } else if (seen < 0xFFFE) {
+      const auto found = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
+      symbol = found != model.alphabet.end() && *found == seen
+                   ? static_cast<std::uint8_t>(kFirstLetter + (found - model.alphabet.begin()))
+                   : kOtherLetter;
+    }
+    map[0x80 + i] = symbol;
+  }
+  return map;
+}
+
+// The languages each charset is scored against, with their symbol maps:
+// made once, the first time a text is scored.
+struct Pairing {
+  std::size_t charset, language;
+  SymbolMap symbols;
+};
+
+const std::vector<Pairing>& Pairings() {
+  static const std::vector<Pairing> pairings = [] {
+    std::vector<Pairing> made;
+    const auto charsets = SingleByteCharsets();
+    const auto models = LanguageModels();
+    for (std::size_t c = 0; c < charsets.size(); ++c) {
+      const Script script = ScriptOf(charsets[c]);
+      for (std::size_t l = 0; l < models.size(); ++l) {
+        if (models[l].script == script) made.push_back({c, l, MapSymbols(charsets[c], models[l])});
+      }
+    }
+    return made;
+  }();
+  return pairings;
+}
+
+std::uint8_t Fold(std::uint8_t byte) {
+  if (byte >= 'A' && byte <= 'Z') return static_cast<std::uint8_t>(byte + ('a' - 'A'));
+  if ((byte >= 'a' && byte <= 'z') || byte >= 0x80) return byte;
+  return ' ';
+}
+
+}  // namespace
+
+std::span<const SingleByteCharset> SingleByteCharsets() { return kSingleByteCharsets; }
+std::span<const LanguageModel> LanguageModels() { return kLanguageModels; }
+
+PairCounts::PairCounts() : counts_(256 * 256, 0) {}
+
+void PairCounts::count(std::span<const std::uint8_t> text) {
+  for (const std::uint16_t pair : touched_) counts_[pair] = 0;
+  touched_.clear();
+  seen_.fill(false);
+  const auto add = [&](std::uint8_t first, std::uint8_t second) {
+    const std::uint16_t pair = static_cast<std::uint16_t>(first << 8 | second);
+    if (counts_[pair]++ == 0) touched_.push_back(pair);
+  };
+  std::uint8_t previous = ' ';
+  for (const std::uint8_t byte : text) {
+    const std::uint8_t folded = Fold(byte);
+    seen_[byte] = true;
+    if (folded == ' ' && previous == ' ') continue;
+    add(previous, folded);
+    previous = folded;
+  }
+  if (previous != ' ') add(previous, ' ');
+  high_.clear();
+  low_.clear();
+  for (const std::uint16_t pair : touched_) {
+    const Pair counted{static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair & 0xFF),
+                       counts_[pair]};
+    (counted.first >= 0x80 || counted.second >= 0x80 ? high_ : low_).push_back(counted);
+  }
+}
+
+std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs) {
+  const auto models = LanguageModels();
+  const std::size_t none = models.size();
+  std::vector<CharsetCost> costs;
+  for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
+    costs.push_back({c, UINT64_MAX, none});
+  }
+  // The pairs below 0x80 read alike in every charset: each language's cost
+  // of them is counted once.
+  std::vector<std::uint64_t> lowCost(models.size(), 0);
+  std::vector<bool> counted(models.size(), false);
+  for (const Pairing& pairing : Pairings()) {
+    if (counted[pairing.language]) continue;
+    counted[pairing.language] = true;
+    const LanguageModel& model = models[pairing.language];
+    const std::size_t n = model.alphabet.size() + kFirstLetter;
+    for (const PairCounts::Pair& pair : pairs.lowPairs()) {
+      lowCost[pairing.language] +=
+          std::uint64_t{pair.count} *
+          model.costs[pairing.symbols[pair.first] * n + pairing.symbols[pair.second]];
+    }
+  }
+  for (const Pairing& pairing : Pairings()) {
+    const LanguageModel& model = models[pairing.language];
+    const std::size_t n = model.alphabet.size() + kFirstLetter;
+    std::uint64_t cost = lowCost[pairing.language];
+    for (const PairCounts::Pair& pair : pairs.highPairs()) {
+      cost += std::uint64_t{pair.count} *
+              model.costs[pairing.symbols[pair.first] * n + pairing.symbols[pair.second]];
+    }
+    CharsetCost& best = costs[pairing.charset];
+    if (cost < best.cost) best = {pairing.charset, cost, pairing.language};
+  }
+  return costs;
+}
+
+}  // namespace tablemark

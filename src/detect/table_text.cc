@@ -1,0 +1,176 @@
+#include "detect/table_text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tablemark {
+namespace {
+
+constexpr std::size_t kHeaderSize = 32;
+constexpr std::size_t kDescriptorSize = 32;
+constexpr std::uint8_t kDescriptorEnd = 0x0D;
+constexpr std::uint8_t kBinaryField = 0x04;
+constexpr std::uint8_t kHasMemoFile = 0x02;
+constexpr std::uint64_t kMemoHeaderSize = 512;
+constexpr std::size_t kMemoBlockHeader = 8;
+
+std::uint32_t Little(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t width) {
+  std::uint32_t value = 0;
+  for (std::size_t i = width; i-- > 0;) value = value << 8 | bytes[at + i];
+  return value;
+}
+
+std::uint32_t Big(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t width) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < width; ++i) value = value << 8 | bytes[at + i];
+  return value;
+}
+
+// Visual FoxPro tables give each field's place in the record; older ones
+// lay the fields one after the other.
+bool GivesFieldOffsets(std::uint8_t type) { return type >= 0x30 && type <= 0x32; }
+
+// FoxPro 2.x says it has a memo file by its type, Visual FoxPro by a flag.
+bool SaysItHasMemoFile(std::uint8_t type, std::uint8_t flags) {
+  return (flags & kHasMemoFile) != 0 || type == 0xF5;
+}
+
+// The block a memo field names: 4 bytes in Visual FoxPro, 10 digits in
+// older tables; 0 for none.
+std::uint32_t MemoBlock(std::span<const std::uint8_t> value) {
+  if (value.size() == 4) return Little(value, 0, 4);
+  std::uint64_t block = 0;
+  for (const std::uint8_t byte : value) {
+    if (byte == ' ' && block == 0) continue;
+    if (byte < '0' || byte > '9') return 0;
+    block = block * 10 + (byte - '0');
+    if (block > 0xFFFFFFFFu) return 0;
+  }
+  return static_cast<std::uint32_t>(block);
+}
+
+// A varchar shorter than its field keeps its length in the last byte, the
+// rest of the field empty; a full one has no such byte.
+std::span<const std::uint8_t> VarcharValue(std::span<const std::uint8_t> value) {
+  if (value.empty()) return value;
+  const std::size_t length = value.back();
+  if (length >= value.size()) return value;
+  const auto rest = value.subspan(length, value.size() - 1 - length);
+  const bool restEmpty =
+      std::all_of(rest.begin(), rest.end(), [](std::uint8_t b) { return b == 0 || b == ' '; });
+  return restEmpty ? value.first(length) : value;
+}
+
+void AppendValue(std::span<const std::uint8_t> value, std::vector<std::uint8_t>& text) {
+  while (!value.empty() && (value.back() == ' ' || value.back() == 0))
+    value = value.first(value.size() - 1);
+  if (value.empty()) return;
+  text.insert(text.end(), value.begin(), value.end());
+  text.push_back('\n');
+}
+
+}  // namespace
+
+std::uint64_t LayoutBytes(std::span<const std::uint8_t, 32> header, std::uint64_t fileSize) {
+  return std::min<std::uint64_t>(Little(header, 8, 2), fileSize);
+}
+
+TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize) {
+  TableLayout layout;
+  if (start.size() < kHeaderSize) return layout;
+  const std::uint8_t type = start[0];
+  layout.headerLength = Little(start, 8, 2);
+  layout.recordLength = Little(start, 10, 2);
+  if (layout.recordLength > 0 && layout.headerLength < fileSize) {
+    const std::uint64_t fits = (fileSize - layout.headerLength) / layout.recordLength;
+    layout.records = std::min<std::uint64_t>(Little(start, 4, 4), fits);
+  }
+  const std::size_t end = std::min<std::uint64_t>(start.size(), layout.headerLength);
+  std::uint64_t next = 1;  // after the deletion flag
+  bool memoText = false;
+  for (std::size_t at = kHeaderSize; at + kDescriptorSize <= end && start[at] != kDescriptorEnd;
+       at += kDescriptorSize) {
+    const auto descriptor = start.subspan(at, kDescriptorSize);
+    const char fieldType = static_cast<char>(descriptor[11]);
+    const std::uint32_t length = descriptor[16];
+    const std::uint64_t offset = GivesFieldOffsets(type) ? Little(descriptor, 12, 4) : next;
+    next = offset + length;
+    const bool text = fieldType == 'C' || fieldType == 'V' || fieldType == 'M';
+    if (!text || (descriptor[18] & kBinaryField) != 0) continue;
+    if (offset == 0 || length == 0 || offset + length > layout.recordLength) continue;
+    layout.textFields.push_back({static_cast<std::uint32_t>(offset), length, fieldType});
+    memoText = memoText || fieldType == 'M';
+  }
+  layout.readsMemoFile = memoText && SaysItHasMemoFile(type, start[28]);
+  return layout;
+}
+
+void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& layout,
+                      TextSample& sample) {
+  for (const TextField& field : layout.textFields) {
+    if (field.offset + field.length > record.size()) continue;
+    const auto value = record.subspan(field.offset, field.length);
+    if (field.type == 'M') {
+      if (const std::uint32_t block = MemoBlock(value); block != 0)
+        sample.memoBlocks.push_back(block);
+    } else {
+      AppendValue(field.type == 'V' ? VarcharValue(value) : value, sample.text);
+    }
+  }
+}
+
+Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& layout,
+                       TextSample& sample) {
+  if (layout.textFields.empty() || layout.records == 0) return {};
+  // A place is a run of whole records, at least one however long.
+  const std::uint64_t perPlace =
+      std::clamp<std::uint64_t>(kChunkBytes / layout.recordLength, 1, layout.records);
+  const std::uint64_t places =
+      std::min<std::uint64_t>(kRecordChunks, (layout.records + perPlace - 1) / perPlace);
+  // The places are spread evenly from the first record to the last.
+  const std::uint64_t span = layout.records - perPlace;
+  Transfer total;
+  for (std::uint64_t place = 0; place < places && sample.text.size() < kRecordTextBytes; ++place) {
+    const std::uint64_t first = places == 1 ? 0 : place * span / (places - 1);
+    sample.buffer.resize(perPlace * layout.recordLength);
+    const Transfer read =
+        platform.readAt(table, layout.headerLength + first * layout.recordLength, sample.buffer);
+    if (read.error != 0) return read;
+    total.count += read.count;
+    for (std::size_t at = 0; at + layout.recordLength <= read.count; at += layout.recordLength) {
+      AppendRecordText(std::span(sample.buffer).subspan(at, layout.recordLength), layout, sample);
+    }
+  }
+  return total;
+}
+
+void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample) {
+  if (block.size() < kMemoBlockHeader || Big(block, 0, 4) != 1) return;
+  const std::size_t length =
+      std::min<std::uint64_t>(Big(block, 4, 4), block.size() - kMemoBlockHeader);
+  AppendValue(block.subspan(kMemoBlockHeader, length), sample.text);
+}
+
+Transfer SampleMemos(Platform& platform, TableFile& memo, std::uint64_t memoSize,
+                     TextSample& sample) {
+  if (sample.memoBlocks.empty()) return {};
+  std::array<std::uint8_t, kMemoBlockHeader> header{};
+  Transfer read = platform.readAt(memo, 0, header);
+  if (read.error != 0) return read;
+  const std::uint64_t blockSize = read.count == header.size() ? Big(header, 6, 2) : 0;
+  if (blockSize == 0) return read;  // no memo can be found in it
+  // The blocks the records named, spread over all of them when too many.
+  const std::vector<std::uint32_t>& blocks = sample.memoBlocks;
+  const std::size_t count = std::min(blocks.size(), kMemos);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t offset = blocks[i * blocks.size() / count] * blockSize;
+    if (offset < kMemoHeaderSize || offset >= memoSize) continue;
+    sample.buffer.resize(std::min<std::uint64_t>(kMemoBlockHeader + kMemoBytes, memoSize - offset));
+    read = platform.readAt(memo, offset, sample.buffer);
+    if (read.error != 0) return read;
+    AppendMemoText(std::span(sample.buffer).first(read.count), sample);
+  }
+  return read;
+}
+
+}  // namespace tablemark

@@ -1,0 +1,83 @@
+// Reading a table's text: the bytes of its character, varchar and memo
+// fields that the database translates by the code-page mark. Field names,
+// the header, numbers, dates, binary fields and the database backlink are
+// not text. What is read is bounded and spread over the whole table and its
+// memo file, so that a table of a gigabyte costs about what a small one
+// does. Every number the files hold is untrusted: nothing is read outside
+// a file or a buffer, whatever it says.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tablemark {
+
+// A field whose bytes are text, where it lies inside a record.
+struct TextField {
+  std::uint32_t offset = 0;  // from the record's start, after the deletion flag
+  std::uint32_t length = 0;
+  char type = 'C';  // 'C', 'V' or 'M'
+};
+
+// A table as its header and field descriptors describe it.
+struct TableLayout {
+  std::uint64_t headerLength = 0;
+  std::uint64_t recordLength = 0;
+  std::uint64_t records = 0;  // as many as the file holds, not more
+  std::vector<TextField> textFields;
+  // A memo field holds text and the header says a memo file goes with the
+  // table.
+  bool readsMemoFile = false;
+};
+
+// Bounds of one table's sample.
+inline constexpr std::size_t kRecordChunks = 32;  // places records are read from
+inline constexpr std::size_t kChunkBytes = 2048;  // records read at each place
+inline constexpr std::size_t kRecordTextBytes = 48 * 1024;
+inline constexpr std::size_t kMemos = 64;              // memos read at most
+inline constexpr std::size_t kMemoBytes = 768;         // of each memo
+inline constexpr std::size_t kHeaderReadBytes = 4096;  // first read; a longer header takes two
+
+// The text read from one table and its memo file: values, each followed by
+// a line feed. Reused from table to table, so memory stays flat.
+struct TextSample {
+  std::vector<std::uint8_t> text;
+  std::vector<std::uint32_t> memoBlocks;  // named by the records read
+  std::vector<std::uint8_t> buffer;       // what one read brings
+  void clear() {
+    text.clear();
+    memoBlocks.clear();
+  }
+};
+
+// The layout read from the start of a file: `start` holds its first bytes,
+// at least the 32 of the header; `fileSize` bounds the records.
+TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize);
+
+// How many bytes of the file's start ParseLayout needs: the header length,
+// bounded by the file.
+std::uint64_t LayoutBytes(std::span<const std::uint8_t, 32> header, std::uint64_t fileSize);
+
+// Appends the text of one record (`record` holds recordLength bytes) and
+// notes the memo blocks it names.
+void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& layout,
+                      TextSample& sample);
+
+// Reads the records of the sample from `table`. A failed read ends the
+// sampling and is returned; what was read by then stays in `sample`.
+Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& layout,
+                       TextSample& sample);
+
+// Reads the text of the memos the records named from `memo` (`memoSize`
+// bytes long). A failed read is returned.
+Transfer SampleMemos(Platform& platform, TableFile& memo, std::uint64_t memoSize,
+                     TextSample& sample);
+
+// Appends the text of one memo block as read from the memo file (its
+// 8-byte block header first); anything but a text memo adds nothing.
+void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample);
+
+}  // namespace tablemark
