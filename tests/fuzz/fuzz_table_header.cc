@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tablemark::ErrorCode error = 0;
     if (!platform.startSearch(u"/d/", search, entry, error)) __builtin_trap();
     tablemark::TableFile file;
-    if (!platform.openTable(search, u"/d/", u"t.dbf", file, error)) __builtin_trap();
+    if (!platform.openTable(search, u"/d/", entry, file, error)) __builtin_trap();
     tablemark::MessageBuffer message;
     outcome = tablemark::CheckAndPatchHeader(platform, file, u"t.dbf", mark, message);
   }
