@@ -59,9 +59,14 @@ CHARSETS = [
     ("ISO-8859-2", "iso8859_2"),
 ]
 
-MIN_SHARE = 2e-4  # a letter rarer than this in the training text is no letter of the language
+MIN_SHARE = 5e-5  # a letter rarer than this in the training text is no letter of the language
 SCALE = 10        # costs are tenths of a nat
 MAX_COST = 255
+# How much weight a symbol's own frequency has in each row: some pairs'
+# worth, and a share of the row, so that a pair the training text lacks is
+# not thought impossible after a common letter.
+BACKOFF = 5
+BACKOFF_SHARE = 0.05
 FORMAT = re.compile(r"%(\d+\$)?[-+ #0']*(\*|\d+)?(\.(\*|\d+))?(hh|h|ll|l|L|q|j|z|t)?[a-zA-Z%]|"
                     r"\$\{?\w+\}?|<[^>]*>|&\w+;|\{\w*\}|_")
 
@@ -128,12 +133,38 @@ def fold(c):
     return low if len(low) == 1 else c
 
 
+SYMBOL = "\u0002"       # any other sign: box drawing, mathematics, fractions
+# Stand-ins that texts use for other characters: the ordinal indicators are
+# a raised o and a (nº, 2ª read as no, 2a do), and the acute accent is the
+# apostrophe of typewriters and DOS pages (Gwich´in). Translated messages
+# seldom have them; tables of names and addresses do.
+ORDINALS = {"\u00BA": "o", "\u00AA": "a", "\u00B4": "\u2019"}
+
+
+def is_punctuation(c):
+    return unicodedata.category(c)[0] in "PZ" or unicodedata.category(c) == "Sk" or \
+        c in "°€£§©®™¢¥"
+
+
+def symbol_of(c):
+    """Letters folded to lower case; ASCII's other characters a boundary;
+    punctuation beyond ASCII as itself (each language has its own: « » in
+    French, „ “ in German, ¿ in Spanish); any other sign a symbol."""
+    if c in ORDINALS:
+        return ORDINALS[c]
+    if is_letter(c):
+        return fold(c)
+    if ord(c) < 0x80:
+        return " "
+    return c if is_punctuation(c) else SYMBOL
+
+
 def symbols(text):
-    """A text as the model sees it: letters folded to lower case, anything
-    else a boundary."""
+    """A text as the model sees it: letters folded to lower case, ASCII's
+    other characters a boundary, the others punctuation or a symbol."""
     out = [" "]
     for c in text:
-        s = fold(c) if is_letter(c) else " "
+        s = symbol_of(c)
         if s == " " and out[-1] == " ":
             continue
         out.append(s)
@@ -141,29 +172,46 @@ def symbols(text):
     return out
 
 
-def train(texts):
+def train(texts, reachable):
+    """The letter-pair costs over the alphabet, and for the letters a
+    charset can give that are not in the alphabet, what each costs among
+    them: a letter the language never uses costs far more than one it
+    borrows now and then."""
     unigrams = collections.Counter()
     for t in texts:
-        unigrams.update(s for s in symbols(t) if s != " ")
+        unigrams.update(s for s in symbols(t) if s >= "a")
     total = sum(unigrams.values()) or 1
     alphabet = sorted(set("abcdefghijklmnopqrstuvwxyz") |
                       {c for c, n in unigrams.items() if n / total >= MIN_SHARE})
-    index = {c: i + 3 for i, c in enumerate(alphabet)}
-    size = len(alphabet) + 3
+    index = {c: i + 4 for i, c in enumerate(alphabet)}
+    index.update({" ": 0, SYMBOL: 3})
+    size = len(alphabet) + 4
     pairs = [[0] * size for _ in range(size)]
     for t in texts:
-        seq = [0 if s == " " else index.get(s, 1) for s in symbols(t)]
+        seq = [index.get(s, 1 if is_letter(s) else 2) for s in symbols(t)]
         for a, b in zip(seq, seq[1:]):
             pairs[a][b] += 1
+    # A pair seldom or never seen costs what its second symbol costs alone:
+    # a row with little data (symbols, letters foreign to the language) must
+    # not make a run of them cheap.
+    singles = [sum(pairs[a][b] for a in range(size)) for b in range(size)]
+    whole = sum(singles)
+    alone = [(singles[b] + 0.5) / (whole + 0.5 * size) for b in range(size)]
     costs = []
     for a in range(size):
         row_total = sum(pairs[a])
         for b in range(size):
-            # Symbols (index 2) never occur in training text: they get what an
-            # unseen pair gets, so box drawing and stray signs cost the most.
-            p = (pairs[a][b] + 0.1) / (row_total + 0.1 * size)
+            weight = BACKOFF + BACKOFF_SHARE * row_total
+            p = (pairs[a][b] + weight * alone[b]) / (row_total + weight)
             costs.append(min(MAX_COST, round(-math.log(p) * SCALE)))
-    return alphabet, costs, total
+    rare = sorted(c for c in reachable if c not in alphabet)
+    rare_costs = []
+    for c in rare:
+        kin = [r for r in rare if is_letter(r) == is_letter(c)]
+        kin_total = sum(unigrams[r] for r in kin)
+        p = (unigrams[c] + 0.1) / (kin_total + 0.1 * len(kin))
+        rare_costs.append(min(MAX_COST, round(-math.log(p) * SCALE)))
+    return alphabet, costs, total, rare, rare_costs
 
 
 def high_half(codec):
@@ -178,15 +226,11 @@ def high_half(codec):
 
 
 def kind_of(c):
-    """How a decoded character enters the model: a folded letter, a
-    boundary (punctuation, spaces), a symbol, or undefined."""
+    """How a decoded character enters the model: a folded letter or
+    punctuation as itself, a symbol (0xFFFE), or undefined (0xFFFF)."""
     if c is None or unicodedata.category(c) in ("Cc", "Co", "Cn"):
         return 0xFFFF
-    if is_letter(c):
-        return ord(fold(c))
-    if unicodedata.category(c) in ("Zs", "Pd", "Pi", "Pf", "Ps", "Pe", "Po") or c in "°€£§©®™¢¥":
-        return 0x0020
-    return 0xFFFE
+    return 0xFFFE if symbol_of(c) == SYMBOL else ord(symbol_of(c))
 
 
 def c_string(chars):
@@ -197,14 +241,19 @@ def c_string(chars):
 def main():
     print("// Generated by scripts/make-letter-pairs.py; do not edit by hand.")
     print("// Character sets: the high half as it reads, and as the models see it")
-    print("// (a folded letter, 0x0020 a boundary, 0xFFFE a symbol, 0xFFFF undefined).")
+    print("// (a letter folded to lower case or punctuation as itself, 0xFFFE a symbol,")
+    print("// 0xFFFF undefined), and which of them are letters.")
     print("inline constexpr SingleByteCharset kSingleByteCharsets[] = {")
+    reachable = set()
     for code, codec in CHARSETS:
         chars = high_half(codec)
+        reachable |= {symbol_of(c) for c in chars if c and kind_of(c) < 0xFFFE}
         reads = ", ".join(f"0x{ord(c):04X}" if c else "0xFFFF" for c in chars)
         seen = ", ".join(f"0x{kind_of(c):04X}" for c in chars)
+        letters = "".join("1" if c and kind_of(c) < 0xFFFE and is_letter(symbol_of(c)) else "0"
+                          for c in chars)
         number, name = (code, "") if isinstance(code, int) else (0, code)
-        print(f"    {{{number}, \"{name}\", {{{reads}}},\n     {{{seen}}}}},")
+        print(f"    {{{number}, \"{name}\", {{{reads}}},\n     {{{seen}}},\n     \"{letters}\"}},")
     print("};")
     print()
     trained = []
@@ -213,18 +262,23 @@ def main():
         if not texts:
             print(f"no training text for {code}", file=sys.stderr)
             continue
-        alphabet, costs, total = train(texts)
-        trained.append((code, script, alphabet))
+        alphabet, costs, total, rare, rare_costs = train(texts, reachable)
+        trained.append((code, script, alphabet, rare))
         print(f"// {code}: {total} letters from {len(domains)} domains")
         print(f"inline constexpr std::uint8_t k{code.capitalize()}Costs[] = {{")
         for i in range(0, len(costs), 24):
             print("    " + ", ".join(str(c) for c in costs[i:i + 24]) + ",")
         print("};")
+        print(f"inline constexpr std::uint8_t k{code.capitalize()}RareCosts[] = {{")
+        for i in range(0, len(rare_costs), 24):
+            print("    " + ", ".join(str(c) for c in rare_costs[i:i + 24]) + ",")
+        print("};")
     print()
     print("inline constexpr LanguageModel kLanguageModels[] = {")
-    for code, script, alphabet in trained:
-        print(f"    {{\"{code}\", Script::{script.capitalize()}, {c_string(alphabet)}, "
-              f"k{code.capitalize()}Costs}},")
+    for code, script, alphabet, rare in trained:
+        name = code.capitalize()
+        print(f"    {{\"{code}\", Script::{script.capitalize()}, {c_string(alphabet)}, k{name}Costs,")
+        print(f"     {c_string(rare)}, k{name}RareCosts}},")
     print("};")
 
 

@@ -50,6 +50,11 @@ python3 tests/e2e/run_e2e.py --target wine \
   --holder build/windows-x64/share_holder.exe \
   --wine-prefix build/windows-x64/wineprefix
 
+stage "detection corpus: tables of translated prose in 37 languages and their code pages"
+python3 tests/detect/corpus.py --program build/release/tablemark
+python3 tests/detect/corpus.py --program build/windows-x64/Tablemark.exe \
+  --wine-prefix build/windows-x64/wineprefix
+
 stage "the release exe is a 32-bit console program; both carry the manifest and version"
 kind=$(file -b build/windows-x86/Tablemark.exe)
 echo "$kind"

@@ -60,15 +60,18 @@ bool IsUtf8(std::span<const std::uint8_t> text) {
     } else {
       return false;
     }
-    if (i + length > text.size()) return false;
     std::uint32_t code = lead & (0xFF >> (length + 1));
-    for (std::size_t k = 1; k < length; ++k) {
+    std::size_t k = 1;
+    for (; k < length && i + k < text.size() && text[i + k] != '\n'; ++k) {
       if ((text[i + k] & 0xC0) != 0x80) return false;
       code = code << 6 | (text[i + k] & 0x3F);
     }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    beyondAscii = true;
-    i += length;
+    const bool cut = k < length;  // by the end of the value or of the text
+    if (!cut && (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
+      return false;
+    }
+    beyondAscii = beyondAscii || !cut;
+    i += k;
   }
   return beyondAscii;
 }
@@ -77,57 +80,105 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
                                    std::int32_t markedCodePage) {
   if (!HasHighBytes(text)) return {};
   if (IsUtf8(text)) return {TextVerdict::Kind::Encoding, 0, "UTF-8"};
+  pairs_.count(text);
+  const LetterPairAnswer letters = weighLetterPairs(markedCodePage);
 
   uchardet_t handle = detector_->handle;
   uchardet_reset(handle);
-  // Fed in one piece: uchardet copies nothing and takes the length as given.
+  std::string_view name;
   if (uchardet_handle_data(handle, reinterpret_cast<const char*>(text.data()), text.size()) == 0) {
     uchardet_data_end(handle);
-    const std::string_view name = uchardet_get_charset(handle);
-    for (const TrustedAnswer& answer : kTrusted) {
-      if (answer.name != name) continue;
-      if (answer.codePage != 0) return {TextVerdict::Kind::CodePage, answer.codePage, {}};
-      return {TextVerdict::Kind::Encoding, 0, answer.name};
-    }
+    name = uchardet_get_charset(handle);
   }
-  pairs_.count(text);
-  return weighLetterPairs(markedCodePage);
+  const auto trusted =
+      std::find_if(kTrusted.begin(), kTrusted.end(),
+                   [&](const TrustedAnswer& answer) { return answer.name == name; });
+  if (trusted == kTrusted.end()) {
+    return letters.clean ? letters.verdict : TextVerdict{TextVerdict::Kind::Unsure, 0, {}};
+  }
+  // A script of one page, or a multi-byte encoding: uchardet's answer,
+  // unless the text reads plainly in a single-byte page: as a language of
+  // few letters beyond ASCII (uchardet now and then takes Italian for
+  // Thai), or at little cost (and Cyrillic for Chinese).
+  const bool sparse =
+      letters.script == Script::Latin && pairs_.highCount() * kSparseShare <= pairs_.letterCount();
+  if (letters.clean && (sparse || letters.fit <= kPlainFit)) return letters.verdict;
+  if (trusted->codePage != 0) return {TextVerdict::Kind::CodePage, trusted->codePage, {}};
+  return {TextVerdict::Kind::Encoding, 0, trusted->name};
 }
 
-TextVerdict CodePageGuesser::weighLetterPairs(std::int32_t markedCodePage) {
+CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t markedCodePage) {
   const auto charsets = SingleByteCharsets();
-  const std::vector<CharsetCost> costs = ScoreCharsets(pairs_);
-  // Charsets that read every byte of this text alike are one answer.
-  const auto readAlike = [&](const SingleByteCharset& a, const SingleByteCharset& b) {
+  // The language is the one the likeliest reading is in; then every
+  // charset is weighed as that language, so that what decides between them
+  // is the bytes they read differently, not how well some other language
+  // suits the rest of the text.
+  std::vector<CharsetCost> costs = ScoreCharsets(pairs_);
+  const auto likeliest = std::min_element(
+      costs.begin(), costs.end(), [](const auto& a, const auto& b) { return a.cost < b.cost; });
+  if (likeliest == costs.end() || likeliest->cost == UINT64_MAX) return {};
+  costs = ScoreCharsets(pairs_, likeliest->language);
+  // Cheapest first; of equal costs, the commoner.
+  std::sort(costs.begin(), costs.end(), [](const CharsetCost& a, const CharsetCost& b) {
+    return a.cost != b.cost ? a.cost < b.cost : a.charset < b.charset;
+  });
+  // Where the bytes of this text read alike in two charsets, they are one
+  // answer; how often the text holds a byte they read differently is the
+  // evidence between them.
+  const auto differences = [&](const CharsetCost& a, const CharsetCost& b) {
+    std::uint64_t count = 0;
     for (std::size_t i = 0; i < 128; ++i) {
-      if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i)) && a.reads[i] != b.reads[i]) {
-        return false;
+      if (charsets[a.charset].reads[i] != charsets[b.charset].reads[i]) {
+        count += pairs_.occurrences(static_cast<std::uint8_t>(0x80 + i));
       }
     }
-    return true;
+    return count;
   };
-  const auto best = std::min_element(costs.begin(), costs.end(),
-                                     [](const auto& a, const auto& b) { return a.cost < b.cost; });
-  if (best == costs.end() || best->cost == UINT64_MAX) return {TextVerdict::Kind::Unsure, 0, {}};
-  const SingleByteCharset& winner = charsets[best->charset];
-  std::uint64_t runnerUp = UINT64_MAX;
-  for (const CharsetCost& other : costs) {
-    if (!readAlike(charsets[other.charset], winner)) runnerUp = std::min(runnerUp, other.cost);
+  LetterPairAnswer answer;
+  const CharsetCost& best = costs.front();
+  if (best.cost == UINT64_MAX) return answer;
+  answer.clean = StrayCount(pairs_, best) * kStrayShare <= pairs_.highCount();
+  answer.fit = pairs_.highCount() == 0 ? 0 : best.highCost / pairs_.highCount();
+  answer.script = LanguageModels()[best.language].script;
+  const auto runnerUp = std::find_if(costs.begin() + 1, costs.end(), [&](const CharsetCost& c) {
+    return differences(best, c) != 0;
+  });
+  // The commonest charset that reads the text as `reading` does.
+  const auto commonest = [&](const CharsetCost& reading) {
+    std::size_t first = reading.charset;
+    for (const CharsetCost& cost : costs) {
+      if (differences(cost, reading) == 0) first = std::min(first, cost.charset);
+    }
+    return first;
+  };
+  const CharsetCost* chosen = &best;
+  if (runnerUp != costs.end() && runnerUp->cost - best.cost < kSureMargin) {
+    // Too close to call. Where a byte or two decide between them, too few
+    // to trust the letter pairs over how often each page is met, the
+    // commoner is named; otherwise nothing is.
+    if (differences(best, *runnerUp) > kThinEvidence || runnerUp->cost - best.cost >= kThinMargin) {
+      return answer;
+    }
+    if (commonest(*runnerUp) < commonest(best)) chosen = &*runnerUp;
   }
-  if (runnerUp - best->cost < kSureMargin) return {TextVerdict::Kind::Unsure, 0, {}};
   // Of the charsets that read it alike, the marked one, else the first
   // listed: the commonest.
   const SingleByteCharset* named = nullptr;
-  for (const SingleByteCharset& charset : charsets) {
-    if (!readAlike(charset, winner)) continue;
+  for (const CharsetCost& cost : costs) {
+    if (differences(cost, *chosen) != 0) continue;
+    const SingleByteCharset& charset = charsets[cost.charset];
     if (charset.codePage != 0 && charset.codePage == markedCodePage) {
       named = &charset;
       break;
     }
-    if (named == nullptr) named = &charset;
+    if (named == nullptr || cost.charset < static_cast<std::size_t>(named - charsets.data())) {
+      named = &charset;
+    }
   }
-  if (named->codePage != 0) return {TextVerdict::Kind::CodePage, named->codePage, {}};
-  return {TextVerdict::Kind::Encoding, 0, named->name};
+  answer.verdict = named->codePage != 0
+                       ? TextVerdict{TextVerdict::Kind::CodePage, named->codePage, {}}
+                       : TextVerdict{TextVerdict::Kind::Encoding, 0, named->name};
+  return answer;
 }
 
 }  // namespace tablemark

@@ -33,6 +33,21 @@ struct TextVerdict {
 // How sure a letter-pair answer must be: its cost under the runner-up
 // reading minus its own, in tenths of a nat.
 inline constexpr std::uint64_t kSureMargin = 60;
+// Where the two likeliest pages are closer than kSureMargin, but read at
+// most kThinEvidence bytes of the text differently and are closer than
+// kThinMargin, the evidence is too thin to weigh: the commoner is named.
+inline constexpr std::uint64_t kThinEvidence = 1;
+inline constexpr std::uint64_t kThinMargin = 15;
+// A reading in which more than one byte beyond ASCII in this many reads as
+// a sign or a letter its language never uses is no reading.
+inline constexpr std::uint64_t kStrayShare = 50;
+// A reading whose pairs cost at most this on average (tenths of a nat per
+// byte beyond ASCII) is plain text: it wins over uchardet's answer.
+inline constexpr std::uint64_t kPlainFit = 45;
+// A text in which at most one letter in this many is beyond ASCII is in a
+// Latin script, not in one that multi-byte or Thai, Hebrew or Arabic pages
+// write with bytes beyond ASCII alone.
+inline constexpr std::uint64_t kSparseShare = 6;
 
 class CodePageGuesser {
  public:
@@ -47,7 +62,13 @@ class CodePageGuesser {
   TextVerdict guess(std::span<const std::uint8_t> text, std::int32_t markedCodePage);
 
  private:
-  TextVerdict weighLetterPairs(std::int32_t markedCodePage);
+  struct LetterPairAnswer {
+    TextVerdict verdict{TextVerdict::Kind::Unsure, 0, {}};
+    bool clean = false;     // no stray reading
+    std::uint64_t fit = 0;  // cost per byte beyond ASCII
+    Script script = Script::Latin;
+  };
+  LetterPairAnswer weighLetterPairs(std::int32_t markedCodePage);
 
   struct Detector;
   std::unique_ptr<Detector> detector_;
@@ -55,7 +76,8 @@ class CodePageGuesser {
 };
 
 // True when `text` is well-formed UTF-8 with at least one character
-// beyond ASCII.
+// beyond ASCII. A character cut short at the end of a value (where the
+// sample ends it, before a line feed) counts as well-formed.
 bool IsUtf8(std::span<const std::uint8_t> text);
 
 }  // namespace tablemark

@@ -7,10 +7,11 @@ namespace {
 
 #include "detect/letter_pairs.inc"
 
-constexpr std::uint8_t kBoundary = 0;
 constexpr std::uint8_t kOtherLetter = 1;
-constexpr std::uint8_t kSymbol = 2;
-constexpr std::uint8_t kFirstLetter = 3;
+constexpr std::uint8_t kPunctuation = 2;
+constexpr std::uint8_t kSymbol = 3;
+constexpr std::uint8_t kFirstLetter = 4;
+constexpr std::uint8_t kNeverUsed = 255;
 
 Script ScriptOf(const SingleByteCharset& charset) {
   std::array<int, 3> letters{};
@@ -23,24 +24,33 @@ Script ScriptOf(const SingleByteCharset& charset) {
   return static_cast<Script>(most);
 }
 
-// For one charset and one language: the model's symbol for each byte.
-using SymbolMap = std::array<std::uint8_t, 256>;
+// For one charset and one language: the model's symbol for each byte, and
+// what a letter beyond the alphabet costs on top.
+struct SymbolMap {
+  std::array<std::uint8_t, 256> symbol{};
+  std::array<std::uint8_t, 256> extra{};
+};
 
 SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& model) {
-  SymbolMap map{};
-  for (int b = 'a'; b <= 'z'; ++b) map[b] = static_cast<std::uint8_t>(kFirstLetter + b - 'a');
+  SymbolMap map;
+  for (int b = 'a'; b <= 'z'; ++b) {
+    map.symbol[b] = static_cast<std::uint8_t>(kFirstLetter + b - 'a');
+  }
   for (std::size_t i = 0; i < 128; ++i) {
     const char16_t seen = charset.seen[i];
-    std::uint8_t symbol = kSymbol;
-    if (seen == u' ') {
-      symbol = kBoundary;
-    } else if (seen < 0xFFFE) {
-      const auto found = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
-      symbol = found != model.alphabet.end() && *found == seen
-                   ? static_cast<std::uint8_t>(kFirstLetter + (found - model.alphabet.begin()))
-                   : kOtherLetter;
+    std::uint8_t& symbol = map.symbol[0x80 + i];
+    if (seen >= 0xFFFE) {
+      symbol = kSymbol;
+    } else if (const auto at = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
+               at != model.alphabet.end() && *at == seen) {
+      symbol = static_cast<std::uint8_t>(kFirstLetter + (at - model.alphabet.begin()));
+    } else {
+      symbol = charset.letters[i] == '1' ? kOtherLetter : kPunctuation;
+      const auto rare = std::lower_bound(model.rareLetters.begin(), model.rareLetters.end(), seen);
+      map.extra[0x80 + i] = rare != model.rareLetters.end() && *rare == seen
+                                ? model.rareCosts[rare - model.rareLetters.begin()]
+                                : kNeverUsed;
     }
-    map[0x80 + i] = symbol;
   }
   return map;
 }
@@ -84,7 +94,9 @@ PairCounts::PairCounts() : counts_(256 * 256, 0) {}
 void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint16_t pair : touched_) counts_[pair] = 0;
   touched_.clear();
-  seen_.fill(false);
+  occurrences_.fill(0);
+  highCount_ = 0;
+  asciiLetters_ = 0;
   const auto add = [&](std::uint8_t first, std::uint8_t second) {
     const std::uint16_t pair = static_cast<std::uint16_t>(first << 8 | second);
     if (counts_[pair]++ == 0) touched_.push_back(pair);
@@ -92,7 +104,9 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   std::uint8_t previous = ' ';
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
-    seen_[byte] = true;
+    ++occurrences_[byte];
+    highCount_ += byte >= 0x80;
+    asciiLetters_ += folded >= 'a' && folded <= 'z';
     if (folded == ' ' && previous == ' ') continue;
     add(previous, folded);
     previous = folded;
@@ -107,12 +121,26 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   }
 }
 
-std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs) {
+std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading) {
+  for (const Pairing& pairing : Pairings()) {
+    if (pairing.charset != reading.charset || pairing.language != reading.language) continue;
+    std::uint64_t stray = 0;
+    for (int b = 0x80; b < 0x100; ++b) {
+      if (pairing.symbols.symbol[b] == kSymbol || pairing.symbols.extra[b] == kNeverUsed) {
+        stray += pairs.occurrences(static_cast<std::uint8_t>(b));
+      }
+    }
+    return stray;
+  }
+  return pairs.highCount();
+}
+
+std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t language) {
   const auto models = LanguageModels();
   const std::size_t none = models.size();
   std::vector<CharsetCost> costs;
   for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
-    costs.push_back({c, UINT64_MAX, none});
+    costs.push_back({c, UINT64_MAX, none, UINT64_MAX});
   }
   // The pairs below 0x80 read alike in every charset: each language's cost
   // of them is counted once.
@@ -126,19 +154,26 @@ std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs) {
     for (const PairCounts::Pair& pair : pairs.lowPairs()) {
       lowCost[pairing.language] +=
           std::uint64_t{pair.count} *
-          model.costs[pairing.symbols[pair.first] * n + pairing.symbols[pair.second]];
+          model.costs[pairing.symbols.symbol[pair.first] * n + pairing.symbols.symbol[pair.second]];
     }
   }
+  const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
   for (const Pairing& pairing : Pairings()) {
     const LanguageModel& model = models[pairing.language];
+    if (language != kAnyLanguage && model.script == script && pairing.language != language)
+      continue;
     const std::size_t n = model.alphabet.size() + kFirstLetter;
-    std::uint64_t cost = lowCost[pairing.language];
+    std::uint64_t high = 0;
+    // Each byte is the second of one pair, so its extra is counted once.
+    const SymbolMap& map = pairing.symbols;
     for (const PairCounts::Pair& pair : pairs.highPairs()) {
-      cost += std::uint64_t{pair.count} *
-              model.costs[pairing.symbols[pair.first] * n + pairing.symbols[pair.second]];
+      high += std::uint64_t{pair.count} *
+              (model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
+               map.extra[pair.second]);
     }
+    const std::uint64_t cost = lowCost[pairing.language] + high;
     CharsetCost& best = costs[pairing.charset];
-    if (cost < best.cost) best = {pairing.charset, cost, pairing.language};
+    if (cost < best.cost) best = {pairing.charset, cost, pairing.language, high};
   }
   return costs;
 }

@@ -23,20 +23,28 @@ struct SingleByteCharset {
   std::int32_t codePage;  // 0 for an encoding no mark stands for
   std::string_view name;  // that encoding's own name, else empty
   // The characters bytes 0x80-0xFF read as (0xFFFF: undefined), and what
-  // the models see of them: a letter folded to lower case, 0x0020 for a
-  // boundary such as punctuation, 0xFFFE for a symbol, 0xFFFF undefined.
+  // the models see of them: a letter folded to lower case, punctuation as
+  // itself, 0xFFFE for a symbol, 0xFFFF undefined; and for each, '1' where
+  // it is a letter.
   std::array<char16_t, 128> reads;
   std::array<char16_t, 128> seen;
+  std::string_view letters;
 };
 
 struct LanguageModel {
   std::string_view code;
   Script script;
-  std::u16string_view alphabet;  // sorted letters; a-z first
+  std::u16string_view alphabet;  // sorted; a-z first
   // Cost of each symbol following another, in tenths of a nat, over the
-  // symbols: 0 boundary, 1 a letter not in the alphabet, 2 a symbol, then
-  // the alphabet's letters.
+  // symbols: 0 a boundary (any character of ASCII but a letter), 1 a letter
+  // not in the alphabet, 2 punctuation not in it, 3 any other sign, then
+  // the alphabet: its letters and the punctuation beyond ASCII it uses.
   const std::uint8_t* costs;
+  // The letters and punctuation beyond the alphabet that a charset can
+  // give, sorted, and what each costs on top of being one: the language
+  // borrows some now and then, and never uses others.
+  std::u16string_view rareLetters;
+  const std::uint8_t* rareCosts;
 };
 
 std::span<const SingleByteCharset> SingleByteCharsets();
@@ -56,14 +64,20 @@ class PairCounts {
   // The pairs with a byte of 0x80 or above, and the others.
   const std::vector<Pair>& highPairs() const { return high_; }
   const std::vector<Pair>& lowPairs() const { return low_; }
-  // Which bytes of 0x80 and above occur.
-  bool occurs(std::uint8_t byte) const { return seen_[byte]; }
+  // Which bytes of 0x80 and above occur, and how often in all.
+  bool occurs(std::uint8_t byte) const { return occurrences_[byte] != 0; }
+  std::uint32_t occurrences(std::uint8_t byte) const { return occurrences_[byte]; }
+  std::uint64_t highCount() const { return highCount_; }
+  // Letters of ASCII and bytes beyond it: what the high bytes are a share of.
+  std::uint64_t letterCount() const { return highCount_ + asciiLetters_; }
 
  private:
   std::vector<std::uint32_t> counts_;  // 256 x 256
   std::vector<std::uint16_t> touched_;
   std::vector<Pair> high_, low_;
-  std::array<bool, 256> seen_{};
+  std::array<std::uint32_t, 256> occurrences_{};
+  std::uint64_t highCount_ = 0;
+  std::uint64_t asciiLetters_ = 0;
 };
 
 // Each charset's cost of the text under its best language, lowest first is
@@ -71,11 +85,21 @@ class PairCounts {
 struct CharsetCost {
   std::size_t charset;  // index into SingleByteCharsets()
   std::uint64_t cost;
-  std::size_t language;  // index into LanguageModels()
+  std::size_t language;    // index into LanguageModels()
+  std::uint64_t highCost;  // of the pairs with a byte of 0x80 or above
 };
 
-// Scores every single-byte charset against the languages of its script.
-// Returns one entry per charset, in the order of SingleByteCharsets().
-std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs);
+// Scores every single-byte charset against the languages of its script:
+// against `language` alone where it is of that script, so that charsets are
+// weighed under one language once it is known. Returns one entry per
+// charset, in the order of SingleByteCharsets().
+inline constexpr std::size_t kAnyLanguage = SIZE_MAX;
+std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs,
+                                       std::size_t language = kAnyLanguage);
+
+// How many bytes of the text read, in a charset under its best language,
+// as no text of that language reads: signs, undefined bytes, letters the
+// language never uses.
+std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading);
 
 }  // namespace tablemark

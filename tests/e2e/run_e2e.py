@@ -20,6 +20,7 @@ import fcntl
 import os
 import pty
 import re
+import shlex
 import shutil
 import socket
 import stat
@@ -66,6 +67,10 @@ class Target:
     def command(self, args):
         return [self.program] + args
 
+    def listing(self, folder):
+        """The folder's names in the order the program meets them."""
+        return os.listdir(folder)
+
     def error(self, native_errno, windows_code):
         """(code, text) the program shows for a failure."""
         raise NotImplementedError
@@ -100,6 +105,10 @@ class WineTarget(Target):
     def command(self, args):
         return ["wine", self.program] + args
 
+    def listing(self, folder):
+        # Wine sorts what it lists: ignoring case, then by case.
+        return sorted(os.listdir(folder), key=lambda name: (name.upper(), name))
+
     def error(self, native_errno, windows_code):
         return windows_code, WINE_TEXTS[windows_code] + "\r\n"
 
@@ -116,12 +125,20 @@ USAGE = {
           "   <CodePage>   - 866\n\nПример вызова: \n"
           ">Tablemark.exe /d \"C:\\Documents and Settings\\All Users\\Data\" /c 1251",
 }
+LONG_HELP = ("\n\nКодовая страница текста таблиц (ничего не изменяется): \n"
+             "$ tablemark --detect [[-d] <\"FullPath\">]\n"
+             "   Строка на таблицу: имя, кодовая страница по метке, кодовая страница текста\n"
+             "   (- только ASCII или нет текста, ? нет уверенности)")
 BAD_CODE_PAGE = "Ошибка в значениее параметра <CodePage>"
 UNEXPECTED = "Неожиданная ошибка"
 
 
 def not_a_table(name):
     return f"Файл {name} не является Visual Foxpro таблицей"
+
+
+def missing_memo(table_name, memo_name):
+    return f"Для файла {table_name} не найден мемо-файл {memo_name}"
 
 
 def file_failure(target, name, label, native_errno=None, windows_code=None):
@@ -148,6 +165,68 @@ def table(signature=0x30, mark=0x65, size=64, b30=0, b31=0):
     if size > 31:
         data[31] = b31
     return bytes(data)
+
+
+# Prose long enough that its code page is sure, in whatever set a case writes it.
+RUSSIAN = (
+    "Старый город просыпался медленно. Сначала на рыночной площади появлялись торговцы с "
+    "тележками, потом открывались булочные, и запах свежего хлеба тянулся по узким улицам до "
+    "самой реки. Дворники мели тротуары, почтальон разносил газеты, а из окон второго этажа "
+    "доносились звуки пианино: кто-то снова и снова играл одну и ту же гамму. К девяти часам "
+    "улицы наполнялись людьми. Школьники бежали на уроки, чиновники спешили в контору, и только "
+    "старики на скамейке у фонтана никуда не торопились. Они обсуждали погоду, цены на картофель "
+    "и последние новости из столицы, которые, как всегда, приходили с опозданием. Ярмарка "
+    "обещала быть шумной: ждали гостей из соседних деревень, музыкантов и даже цирк с медведем. "
+    "Жители готовились к празднику всю неделю, чистили окна, красили заборы и пекли пироги. ") * 3
+GERMAN = (
+    "Die alte Mühle am Fluss wurde im letzten Frühjahr gründlich renoviert. Über zwei "
+    "Jahrzehnte hatte sie leer gestanden, bis eine junge Familie aus München das Gebäude kaufte "
+    "und in ein kleines Café mit Bäckerei verwandelte. Heute kommen jeden Sonntag Radfahrer, "
+    "Wanderer und Großeltern mit ihren Enkeln, um Käsekuchen zu essen und den schönen Blick über "
+    "die Wiesen zu genießen. Der Müller, der früher hier arbeitete, erzählt gern Geschichten über "
+    "strenge Winter, große Überschwemmungen und die Zeit, als das Mehl noch mit Pferdewagen in "
+    "die Stadt gebracht wurde. ") * 3
+ASCII = b"Order 17 paid in full, see the ledger. " * 8
+
+
+def sentences(text, encoding):
+    """Memos of a sentence each: no memo is cut short where it is read."""
+    return [s.encode(encoding) for s in text.split(". ")]
+
+
+# A character field, a binary one, a varchar, a memo and a number: (name, type, length, flags).
+FIELDS = [("NAME", "C", 50, 0), ("CODE", "C", 8, 0x04), ("NOTE", "V", 30, 0),
+          ("BODY", "M", 4, 0), ("QTY", "N", 5, 0)]
+
+
+def dbf(mark, text=b"", memos=(), code=b"", signature=0x30, flags=0x02):
+    """A table of FIELDS and its memo file (64-byte blocks). `text` fills the character and
+    varchar fields of as many records as it takes, `code` the binary field of each; record i
+    names memo i. FoxPro 2.x (0xF5) has no field offsets and 10-digit memo fields."""
+    fox = signature == 0xF5
+    fields = [(n, k, 10 if fox and k == "M" else w, f) for n, k, w, f in FIELDS]
+    pieces = [text[i:i + 80] for i in range(0, len(text), 80)]
+    count = max(len(pieces), len(memos), 1)
+    head = 32 + 32 * len(fields) + 1 + 263 * (not fox)  # the container backlink in VFP
+    out = bytearray(struct.pack("<B3BIHH16xBBxx", signature, 124, 5, 17, count, head,
+                                1 + sum(f[2] for f in fields), flags, mark))
+    offset = 1
+    for name, kind, width, field_flags in fields:
+        out += struct.pack("<11scIBxB13x", name.encode(), kind.encode(), offset * (not fox),
+                           width, field_flags)
+        offset += width
+    out += b"\r" + bytes(head - len(out) - 1)
+    memo = bytearray(512)
+    for i in range(count):
+        piece, block = pieces[i] if i < len(pieces) else b"", 0
+        if i < len(memos):
+            block = len(memo) // 64
+            memo += struct.pack(">II", 1, len(memos[i])) + memos[i]
+            memo += bytes(-len(memo) % 64)
+        out += b" " + piece[:50].ljust(50) + code.ljust(8) + piece[50:].ljust(30)
+        out += (b"%10d" % block if fox else struct.pack("<I", block)) + b"%5d" % i
+    struct.pack_into(">IxxH", memo, 0, len(memo) // 64, 64)
+    return bytes(out + b"\x1a"), bytes(memo)
 
 
 class Dir:
@@ -178,6 +257,13 @@ class Dir:
             after[29] = mark_after
             after = bytes(after)
         self.add(rel, data, after)
+
+    def dbf(self, rel, mark, memo=None, **kw):
+        """A table made by dbf(), and its memo file if `memo` names one (in the same folder)."""
+        data, memo_data = dbf(mark, **kw)
+        self.add(rel, data)
+        if memo:
+            self.add(os.path.join(os.path.dirname(rel), memo), memo_data)
 
     def mkdir(self, rel):
         os.makedirs(self.p(rel), exist_ok=True)
@@ -213,8 +299,11 @@ def diff(want, got):
 # optionally cwd (relative to d.root), env, encoding (the locale's set, for
 # the expected texts), holders ((path, kind, place) to hold for the run, see
 # LOCK_HOLDERS), user (the uid to run as),
-# terminal (standard error is a terminal), after (a check once the run is
-# over, returning problems). A case raises Skip when this machine cannot
+# terminal (standard error is a terminal), before (called as the run starts),
+# after (a check once the run is over, returning problems). Instead of
+# stdout, lines ({name: "MARK\tTEXT"}) stands for the lines of --detect in
+# the order folder `listed` (relative to d.root) lists the names, each shown
+# as `shown` says or as it is. A case raises Skip when this machine cannot
 # show it.
 
 CASES = []
@@ -232,6 +321,12 @@ def case(targets=("native", "wine"), only_because=None):
 
 def sw(t, letter):
     return t.switch + letter
+
+
+def detect_run(t, d, lines, stderr=(), status=0, listed="."):
+    """--detect on folder `listed` once the runs before it are over: it changes nothing."""
+    return dict(args=["--detect", t.path(os.path.normpath(d.p(listed)))], status=status,
+                lines=lines, listed=listed, stderr=list(stderr), after_first=True)
 
 
 # Command line and usage: (name, targets, arguments, exit status or (POSIX's,
@@ -252,6 +347,9 @@ USAGE_CASES = [
     # GNU's whole words on POSIX; on Windows "--" is an unknown switch letter.
     ("help_with_gnu_word", None, ["--help"], (0, 2)),
     ("version_with_gnu_word", None, ["--version"], (0, 2)),
+    # Detection writes nothing: a code page beside it is a mistake.
+    ("usage_for_code_page_beside_detect", None, ["--detect", "{dir}", "1251"], 2),
+    ("usage_for_code_page_switch_before_detect", None, ["~c", "1251", "--detect"], 2),
 ]
 
 
@@ -268,9 +366,10 @@ def project_version():
 def usage_case(args, status):
     def run(t, d):
         typed = [a.replace("~", t.switch, 1).replace("{dir}", t.path(d.root)) for a in args]
-        version = args == ["--version"] and not t.windows
+        gnu = None if t.windows or len(args) != 1 else args[0]
         return dict(args=typed, status=status[t.windows] if isinstance(status, tuple) else status,
-                    stdout=f"tablemark {project_version()}" if version else USAGE[t.windows])
+                    stdout=f"tablemark {project_version()}" if gnu == "--version" else
+                    USAGE[t.windows] + LONG_HELP * (gnu == "--help"))
     return run
 
 
@@ -326,8 +425,9 @@ def refused_headers(t, d):
     d.table("mcb.dbf", signature=0xCB, mark=0xC9)
     d.table("r30.dbf", b30=1)
     d.table("r31.dbf", b31=0xFF)
-    return dict(args=[t.path(d.root), "1251"], status=1,
-                stderr=[not_a_table(n) for n in ("m8b.dbf", "mcb.dbf", "r30.dbf", "r31.dbf")])
+    stderr = [not_a_table(n) for n in ("m8b.dbf", "mcb.dbf", "r30.dbf", "r31.dbf")]
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, stderr=stderr),
+                      detect_run(t, d, {"good.dbf": "1251\t-"}, stderr, status=1)])
 
 
 @case()
@@ -335,20 +435,23 @@ def short_files(t, d):
     d.add("empty.dbf", b"")
     d.add("short.dbf", table(size=31))
     d.table("exact.dbf", size=32, mark_after=0xC9)
-    return dict(args=[t.path(d.root), "1251"], status=1,
-                stderr=[file_failure(t, n, "ReadFile()") for n in ("empty.dbf", "short.dbf")])
+    stderr = [file_failure(t, n, "ReadFile()") for n in ("empty.dbf", "short.dbf")]
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, stderr=stderr),
+                      detect_run(t, d, {"exact.dbf": "1251\t-"}, stderr, status=1)])
 
 
 @case()
 def extension_rule(t, d):
-    for name in ("A.DBF", "b.dbf", "c.Scx", ".dbf", "x.vcx", "x.FRX", "x.lbx", "x.MnX",
-                 "x.dbc", "x.pjx"):
+    tables = ("A.DBF", "b.dbf", "c.Scx", ".dbf", "x.vcx", "x.FRX", "x.lbx", "x.MnX", "x.dbc",
+              "x.pjx")
+    for name in tables:
         d.table(name, mark_after=0xC9)
     for name in ("d.dbf.bak", "e.dbfx", "f.db", "README"):
         d.table(name)
     d.mkdir("old.dbf")
     d.table("old.dbf/inner.dbf")  # subdirectories are not entered
-    return dict(args=[t.path(d.root), "1251"], status=0)
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=0),
+                      detect_run(t, d, dict.fromkeys(tables, "1251\t-"))])
 
 
 @case()
@@ -396,8 +499,9 @@ def default_code_page_is_866(t, d):
 @case()
 def missing_directory(t, d):
     d.table("a.dbf")
-    return dict(args=[t.path(d.p("missing"))], status=2,
-                stderr=[run_failure(t, "GetFileAttributes()", errno.ENOENT, 2)])
+    stderr = [run_failure(t, "GetFileAttributes()", errno.ENOENT, 2)]
+    return dict(runs=[dict(args=args + [t.path(d.p("missing"))], status=2, stderr=stderr)
+                      for args in ([], ["--detect"])])
 
 
 @case()
@@ -409,8 +513,82 @@ def missing_parent_directory(t, d):
 @case()
 def file_named_as_directory(t, d):
     d.table("a.dbf")
-    return dict(args=[t.path(d.p("a.dbf"))], status=2,
-                stderr=[run_failure(t, "FindFirstFile()", errno.ENOTDIR, 123)])
+    stderr = [run_failure(t, "FindFirstFile()", errno.ENOTDIR, 123)]
+    return dict(runs=[dict(args=args + [t.path(d.p("a.dbf"))], status=2, stderr=stderr)
+                      for args in ([], ["--detect"])])
+
+
+# Detection.
+
+# Tables whose text settles their code page: name, mark, dbf() arguments (memo: the
+# memo file's name), the line's MARK and TEXT.
+AGREEING = [
+    ("ru866.dbf", 0x65, dict(text=RUSSIAN.encode("cp866")), "866\t866"),
+    ("ru1251.scx", 0xC9, dict(memos=sentences(RUSSIAN, "cp1251"), memo="ru1251.sct"),
+     "1251\t1251"),
+    ("de1252.dbf", 0x03, dict(text=GERMAN.encode("cp1252")), "1252\t1252"),
+    ("zero.dbf", 0x00, dict(text=ASCII), "0\t-"),
+    ("unknown.dbf", 0x8C, dict(text=ASCII), "0x8C\t-"),
+    # A binary field's bytes are not read through the mark, so they are no text.
+    ("binary.dbf", 0xC9, dict(text=ASCII, code=bytes(range(0xF8, 0x100))), "1251\t-"),
+]
+# Each alone in a folder: a sure answer the mark does not stand for ends the run in 1.
+DISAGREEING = [
+    ("ru1251.dbf", 0x65, dict(text=RUSSIAN.encode("cp1251")), "866\t1251"),
+    ("unknown.dbf", 0x8C, dict(text=RUSSIAN.encode("cp1251")), "0x8C\t1251"),
+    ("koi8.dbf", 0x65, dict(text=RUSSIAN.encode("koi8_r")), "866\tKOI8-R"),
+    ("utf8.dbf", 0x00, dict(memos=sentences(RUSSIAN, "utf-8"), memo="utf8.fpt"), "0\tUTF-8"),
+]
+
+
+@case()
+def detect_names_the_code_page_of_each_table(t, d):
+    for name, mark, kw, _ in AGREEING:
+        d.dbf(name, mark, **kw)
+    runs = [detect_run(t, d, {name: line for name, _, _, line in AGREEING})]
+    for i, (name, mark, kw, line) in enumerate(DISAGREEING):
+        d.dbf(f"wrong{i}/{name}", mark, **kw)
+        runs.append(detect_run(t, d, {name: line}, status=1, listed=f"wrong{i}"))
+    return dict(runs=runs)
+
+
+@case()
+def detect_reads_memo_files(t, d):
+    # The memos alone hold text that is not ASCII.
+    kw = dict(text=ASCII, memos=sentences(RUSSIAN, "cp1251"))
+    d.dbf("a.dbf", 0xC9, **kw)
+    d.dbf("B.DBF", 0xC9, **kw)
+    d.dbf("c.dbf", 0xC9, memo="C.FPT", **kw)
+    d.dbf("no_flag.dbf", 0xC9, flags=0, **kw)  # its header says it has no memo file
+    d.dbf("fox.dbf", 0xC9, memo="fox.fpt", signature=0xF5, flags=0, **kw)  # its type says so
+    d.dbf("no_memo.dbf", 0xC9, text=ASCII)  # no record names a memo
+    return detect_run(t, d, {"a.dbf": "1251\t-", "B.DBF": "1251\t-", "c.dbf": "1251\t1251",
+                             "no_flag.dbf": "1251\t-", "fox.dbf": "1251\t1251",
+                             "no_memo.dbf": "1251\t-"}, status=1,
+                      stderr=[missing_memo("a.dbf", "a.fpt"), missing_memo("B.DBF", "B.FPT")])
+
+
+@case()
+def detect_arguments_in_any_order(t, d):
+    d.dbf("data/a.dbf", 0xC9)
+    folder, lines = t.path(d.p("data")), {"a.dbf": "1251\t-"}
+    orders = [["--detect", folder], [folder, "--detect"], ["--detect", sw(t, "d"), folder],
+              [sw(t, "d"), folder, "--detect"], [sw(t, "d"), "--detect", folder],
+              [sw(t, "d") + folder, "--detect"]]
+    return dict(runs=[dict(args=args, status=0, lines=lines, listed="data") for args in orders] +
+                [dict(args=["--detect"], status=0, lines=lines, listed="data", cwd="data")])
+
+
+@case(targets=("native",), only_because="Windows file names cannot hold control characters")
+def detect_escapes_names(t, d):
+    shown = {"tab\there.dbf": "tab\\there.dbf", "line\nfeed.dbf": "line\\nfeed.dbf",
+             "back\\slash.dbf": "back\\\\slash.dbf", "esc\x1b[31m.dbf": "esc\\x1B[31m.dbf",
+             "del\x7f.dbf": "del\\x7F.dbf", "nel\x85.dbf": "nel\\x85.dbf",
+             # Not controls: shown as they are, a byte that is no UTF-8 too.
+             "Жж.dbf": "Жж.dbf", os.fsdecode(b"raw\xff.dbf"): os.fsdecode(b"raw\xff.dbf")}
+    for name in shown:
+        d.dbf(name, 0x65)
+    return dict(detect_run(t, d, dict.fromkeys(shown, "866\t-")), shown=shown)
 
 
 # A table another program is using, in each way a program can use one: the
@@ -460,11 +638,22 @@ def holder_case(kind, place, user):
                     os.chown(d.p(name), UNPRIVILEGED, UNPRIVILEGED)
                 else:
                     os.chmod(d.p(name), 0o666)
+        uid = user and UNPRIVILEGED
         if not kind:
-            return dict(args=[d.root, "1251"], status=0, user=user and UNPRIVILEGED)
-        return dict(args=[t.path(d.root), "1251"], status=1, user=user and UNPRIVILEGED,
-                    holders=[("held.dbf", kind, place)],
-                    stderr=[file_failure(t, "held.dbf", "CreateFile()", t.lock_errno, 32)])
+            return dict(runs=[dict(args=[d.root, "1251"], status=0, user=uid),
+                              dict(detect_run(t, d, dict.fromkeys(d.expected, "1251\t-")),
+                                   user=uid)])
+        holders = [("held.dbf", kind, place)]
+        refused = [file_failure(t, "held.dbf", "CreateFile()", t.lock_errno, 32)]
+        # Reading takes neither lock nor lease: only a Windows share mode keeps a reader out.
+        if t.windows and kind == "share_mode":
+            detect = detect_run(t, d, {"a.dbf": "1251\t-", "z.dbf": "1251\t-"}, refused, 1)
+        else:
+            detect = detect_run(t, d, {"a.dbf": "1251\t-", "held.dbf": "866\t-",
+                                       "z.dbf": "1251\t-"})
+        return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, user=uid,
+                               holders=holders, stderr=refused),
+                          dict(detect, user=uid, holders=holders)])
     return run
 
 
@@ -518,8 +707,13 @@ def read_only_table(t, d):
     d.table("a.dbf", mark_after=0xC9)
     d.table("ro.dbf")
     os.chmod(d.p("ro.dbf"), 0o444)
-    return dict(args=[d.root, "1251"], status=1,
-                stderr=[file_failure(t, "ro.dbf", "CreateFile()", errno.EACCES)])
+    # Reading needs no right to write: root has every right, so someone else reads.
+    reader = UNPRIVILEGED if os.geteuid() == 0 and not t.network else None
+    os.chmod(d.root, 0o755)
+    return dict(runs=[dict(args=[d.root, "1251"], status=1,
+                           stderr=[file_failure(t, "ro.dbf", "CreateFile()", errno.EACCES)]),
+                      dict(detect_run(t, d, {"a.dbf": "1251\t-", "ro.dbf": "866\t-"}),
+                           user=reader)])
 
 
 @case(targets=("native",), only_because="a Unix link is followed by Wine, as by any Windows program")
@@ -528,31 +722,51 @@ def link_to_table_elsewhere(t, d):
     d.mkdir("data")
     d.table("data/b.dbf", mark_after=0xC9)
     os.symlink(d.p("outside/target.dbf"), d.p("data/link.dbf"))
-    return dict(args=[d.p("data"), "1251"], status=1,
-                stderr=[file_failure(t, "link.dbf", "CreateFile()", errno.ELOOP)])
+    stderr = [file_failure(t, "link.dbf", "CreateFile()", errno.ELOOP)]
+    return dict(runs=[dict(args=[d.p("data"), "1251"], status=1, stderr=stderr),
+                      detect_run(t, d, {"b.dbf": "1251\t-"}, stderr, 1, listed="data")])
+
+
+def fifos_left_closed(t, paths):
+    """A run's before and after hooks that find whether it opened any of the FIFOs."""
+    if t.windows:
+        return {}
+    writers = []
+
+    def before():
+        # A writer waits in open() until someone opens the FIFO to read it:
+        # had the run opened it, the writer would be through.
+        for path in paths:
+            through = threading.Event()
+            writer = threading.Thread(
+                target=lambda p=path, e=through: (os.close(os.open(p, os.O_WRONLY)), e.set()))
+            writer.start()
+            writers.append((path, through, writer))
+
+    def after():
+        problems = []
+        while writers:
+            path, through, writer = writers.pop()
+            if through.is_set():
+                problems.append(f"the FIFO {os.path.basename(path)} was opened")
+            os.close(os.open(path, os.O_RDONLY | os.O_NONBLOCK))  # lets it go
+            writer.join()
+        return problems
+    return dict(before=before, after=after)
 
 
 @case()
 def fifo_with_table_extension(t, d):
     d.table("a.dbf", mark_after=0xC9)
     os.mkfifo(d.p("pipe.dbf"))
-    run = dict(args=[t.path(d.root), "1251"], status=1,
-               stderr=[file_failure(t, "pipe.dbf", "CreateFile()", errno.ENXIO, 50)])
-    if not t.windows:
-        # A writer waits in open() until someone opens the FIFO to read it:
-        # had the run opened it, the writer would be through.
-        through = threading.Event()
-        writer = threading.Thread(
-            target=lambda: (os.close(os.open(d.p("pipe.dbf"), os.O_WRONLY)), through.set()))
-        writer.start()
-
-        def not_opened():
-            opened = through.is_set()
-            os.close(os.open(d.p("pipe.dbf"), os.O_RDONLY | os.O_NONBLOCK))  # lets it go
-            writer.join()
-            return ["the FIFO was opened"] if opened else []
-        run["after"] = not_opened
-    return run
+    d.dbf("memo.dbf", 0xC9, text=ASCII, memos=sentences(RUSSIAN, "cp1251"))
+    os.mkfifo(d.p("memo.fpt"))
+    fifos = fifos_left_closed(t, [d.p("pipe.dbf"), d.p("memo.fpt")])
+    pipe = file_failure(t, "pipe.dbf", "CreateFile()", errno.ENXIO, 50)
+    memo = file_failure(t, "memo.fpt", "CreateFile()", errno.ENXIO, 50)
+    detect = detect_run(t, d, {"a.dbf": "1251\t-", "memo.dbf": "1251\t-"}, [pipe, memo], 1)
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, stderr=[pipe], **fifos),
+                      dict(detect, **fifos)])
 
 
 @case()
@@ -562,10 +776,12 @@ def device_name_with_table_extension(t, d):
     d.table("a.dbf", mark_after=0xC9)
     if t.windows:
         d.table("nul.dbf")
-        return dict(args=[t.path(d.root), "1251"], status=1,
-                    stderr=[file_failure(t, "nul.dbf", "CreateFile()", windows_code=50)])
+        stderr = [file_failure(t, "nul.dbf", "CreateFile()", windows_code=50)]
+        return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, stderr=stderr),
+                          detect_run(t, d, {"a.dbf": "1251\t-"}, stderr, status=1)])
     d.table("nul.dbf", mark_after=0xC9)
-    return dict(args=[t.path(d.root), "1251"], status=0)
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=0),
+                      detect_run(t, d, dict.fromkeys(["a.dbf", "nul.dbf"], "1251\t-"))])
 
 
 @case(targets=("native",), only_because="Wine has no Windows counterpart of a Unix socket file")
@@ -580,7 +796,8 @@ def socket_and_device_with_table_extension(t, d):
     if os.geteuid() == 0:
         os.mknod(d.p("device.dbf"), stat.S_IFCHR | 0o666, os.makedev(1, 3))
         messages.append(file_failure(t, "device.dbf", "CreateFile()", errno.ENXIO))
-    return dict(args=[d.root, "1251"], status=1, stderr=messages)
+    return dict(runs=[dict(args=[d.root, "1251"], status=1, stderr=messages),
+                      detect_run(t, d, {"a.dbf": "1251\t-"}, messages, status=1)])
 
 
 @case(targets=("native",), only_because="the locale names the console's character set on POSIX")
@@ -629,8 +846,9 @@ def names_with_format_characters(t, d):
     long_name = "Ж" * 125 + "x.dbf"
     assert len(long_name.encode()) == 255
     d.table(long_name, b31=1)
-    return dict(args=[t.path(d.root), "1251"], status=1,
-                stderr=[not_a_table(n) for n in names + [long_name]])
+    stderr = [not_a_table(n) for n in names + [long_name]]
+    return dict(runs=[dict(args=[t.path(d.root), "1251"], status=1, stderr=stderr),
+                      detect_run(t, d, {"%s-good.dbf": "1251\t-"}, stderr, status=1)])
 
 
 @case(targets=("native",), only_because="Windows file names cannot hold control characters")
@@ -668,7 +886,9 @@ def names_with_control_characters_and_stray_bytes(t, d):
     for name in names:
         d.table(name, signature=0xCB)
     d.table(os.fsdecode(b"good-\xff.dbf"), mark_after=0xC9)
-    return dict(args=[d.root, "1251"], status=1, stderr=[not_a_table(n) for n in names])
+    stderr = [not_a_table(n) for n in names]
+    return dict(runs=[dict(args=[d.root, "1251"], status=1, stderr=stderr),
+                      detect_run(t, d, {os.fsdecode(b"good-\xff.dbf"): "1251\t-"}, stderr, 1)])
 
 
 @case(targets=("native",), only_because="4 000-byte paths are a POSIX matter")
@@ -699,7 +919,8 @@ def link_to_directory_named_as_table(t, d):
     d.mkdir("data")
     d.table("data/a.dbf", mark_after=0xC9)
     os.symlink(d.p("elsewhere"), d.p("data/x.dbf"))
-    return dict(args=[t.path(d.p("data")), "1251"], status=0)
+    return dict(runs=[dict(args=[t.path(d.p("data")), "1251"], status=0),
+                      detect_run(t, d, {"a.dbf": "1251\t-"}, listed="data")])
 
 
 def run_quietly(*command, **kw):
@@ -1019,6 +1240,13 @@ def run_one(t, d, run, ctx):
             env[name] = value
     cwd = d.p(run["cwd"]) if "cwd" in run else d.root
     encoding = run.get("encoding") or ("cp866" if t.windows else "utf-8")
+    stdout_text = run.get("stdout")
+    if run.get("lines"):
+        listed, shown = t.listing(d.p(run.get("listed", "."))), run.get("shown", {})
+        stdout_text = "\n".join(f"{shown.get(name, name)}\t{run['lines'][name]}"
+                                for name in sorted(run["lines"], key=listed.index))
+    if "before" in run:
+        run["before"]()
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         stdout_to, stderr_to = out, err
 
@@ -1058,7 +1286,7 @@ def run_one(t, d, run, ctx):
     problems = []
     if proc.returncode != run["status"]:
         problems.append(f"exit status {proc.returncode}, want {run['status']}")
-    want_out = t.encode(run["stdout"], encoding) if run.get("stdout") is not None else b""
+    want_out = t.encode(stdout_text, encoding) if stdout_text is not None else b""
     if stdout != want_out:
         problems.append(mismatch("stdout", stdout, want_out, encoding))
     want_err = [t.encode(m, encoding) for m in run.get("stderr", [])]
@@ -1090,14 +1318,16 @@ def run_case(t, fn, ctx):
             raise Skip(f"this file system cannot hold what the case needs: {e}")
         if "custom" in setup:
             return setup["custom"](t, d, ctx)
-        for run in setup.get("runs", [setup]):
+        runs = setup.get("runs", [setup])
+        for number, run in enumerate(runs, 1):
             if run.get("after_first"):
                 # Whatever the first run wrote is the state now; nothing more may change.
                 for rel in d.expected:
                     os.utime(d.p(rel), (OLD_TIME, OLD_TIME))
                     d.untouched.add(rel)
-            problems += run_one(t, d, run, ctx)
-            problems += d.check()
+            found = run_one(t, d, run, ctx) + d.check()
+            named = f"run {number} of {len(runs)} ({shlex.join(run['args'])}): "
+            problems += [named * (len(runs) > 1) + problem for problem in found]
     finally:
         if "cleanup" in setup:
             setup["cleanup"]()

@@ -250,6 +250,18 @@ TEST(DetectCodePages, Columns) {
     AppendEscaped(name, out);
     EXPECT_EQ(out, shown) << testing::Utf8(name);
   }
+  const std::vector<std::pair<std::string, bool>> utf8{{"plain", false},
+                                                       {"caf\xC3\xA9", true},
+                                                       {"\xC3\xA9 cut \xE2\x82", true},
+                                                       {"\xE2\x82\nnext", false},
+                                                       {"\xC3(", false},
+                                                       {"\xC0\x80", false},
+                                                       {"\xED\xA0\x80", false},
+                                                       {"\xF4\x90\x80\x80", false},
+                                                       {"caf\xE9", false}};
+  for (const auto& [text, expected] : utf8) {
+    EXPECT_EQ(IsUtf8(Text(text)), expected) << ::testing::PrintToString(text);
+  }
   EXPECT_EQ(MemoExtensionOf(u"a.dbf"), u"fpt");
   EXPECT_EQ(MemoExtensionOf(u"A.Scx"), u"SCT");
   EXPECT_EQ(MemoExtensionOf(u"x.pjx"), u"pjt");
