@@ -17,22 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "table_name.h"
 
-bool IsTableName(const char* name) {
-  const char* dot = std::strrchr(name, '.');
-  if (dot == nullptr || std::strlen(dot + 1) != 3) return false;
-  char ext[4] = {};
-  for (int i = 0; i < 3; ++i) {
-    char c = dot[1 + i];
-    ext[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  }
-  static const char* const kTypes[] = {"DBF", "SCX", "VCX", "FRX", "LBX", "MNX", "DBC", "PJX"};
-  for (const char* type : kTypes) {
-    if (std::memcmp(ext, type, 3) == 0) return true;
-  }
-  return false;
-}
+namespace {
 
 bool TakeExclusiveUse(int fd) {
   if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) return true;

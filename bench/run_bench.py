@@ -31,10 +31,23 @@ import tempfile
 MARK = 0xC9  # code page 1251
 
 
-def work_root():
+def available_memory():
+    with open("/proc/meminfo") as meminfo:
+        for line in meminfo:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def work_root(needed=0):
+    """tmpfs when it can hold `needed` bytes, which it takes from memory."""
     for candidate in ("/dev/shm", tempfile.gettempdir()):
         if os.path.isdir(candidate) and os.access(candidate, os.W_OK):
-            return candidate
+            fs = os.statvfs(candidate)
+            in_memory = candidate == "/dev/shm"
+            if fs.f_bavail * fs.f_frsize >= needed and (
+                    not in_memory or available_memory() >= 2 * needed):
+                return candidate
     return tempfile.gettempdir()
 
 

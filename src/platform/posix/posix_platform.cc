@@ -82,6 +82,25 @@ bool OpenEntry(const Search& search, const DirectoryEntry& entry, const std::str
   return fd >= 0 || Fail(error);
 }
 
+// Reads with `read(into, size, done)` until `buffer` is full or the file
+// ends, retrying a read that a signal interrupted.
+template <typename Read>
+Transfer ReadUntilFull(std::span<std::uint8_t> buffer, Read read) {
+  Transfer result;
+  while (result.count < buffer.size()) {
+    const ssize_t got =
+        read(buffer.data() + result.count, buffer.size() - result.count, result.count);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      result.error = errno;
+      return result;
+    }
+    if (got == 0) break;
+    result.count += static_cast<std::size_t>(got);
+  }
+  return result;
+}
+
 // The locale name that governs the character set, as setlocale reads it.
 const char* CharsetLocaleName() {
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -258,36 +277,15 @@ bool PosixPlatform::openForReading(const DirectorySearch& search,
 
 Transfer PosixPlatform::readAt(TableFile& file, std::uint64_t offset,
                                std::span<std::uint8_t> buffer) {
-  Transfer result;
-  while (result.count < buffer.size()) {
-    const ssize_t got =
-        pread(AsFd(file.native()), buffer.data() + result.count, buffer.size() - result.count,
-              static_cast<off_t>(offset + result.count));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      result.error = errno;
-      return result;
-    }
-    if (got == 0) break;
-    result.count += static_cast<std::size_t>(got);
-  }
-  return result;
+  return ReadUntilFull(buffer, [&](std::uint8_t* into, std::size_t size, std::size_t done) {
+    return pread(AsFd(file.native()), into, size, static_cast<off_t>(offset + done));
+  });
 }
 
 Transfer PosixPlatform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {
-  Transfer result;
-  while (result.count < buffer.size()) {
-    const ssize_t got =
-        read(AsFd(file.native()), buffer.data() + result.count, buffer.size() - result.count);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      result.error = errno;
-      return result;
-    }
-    if (got == 0) break;
-    result.count += static_cast<std::size_t>(got);
-  }
-  return result;
+  return ReadUntilFull(buffer, [&](std::uint8_t* into, std::size_t size, std::size_t /*done*/) {
+    return read(AsFd(file.native()), into, size);
+  });
 }
 
 bool PosixPlatform::seekTable(TableFile& /*file*/, std::uint32_t offset, ErrorCode& /*error*/) {
