@@ -327,23 +327,25 @@ TEST(TableText, UntrustedMemoBlocks) {
   struct Case {
     const char* what;
     std::vector<std::uint32_t> named;
-    std::size_t at;  // byte of the memo file changed, and its new value
-    std::uint8_t value;
+    std::vector<std::pair<std::size_t, std::uint8_t>> changes;  // bytes of the memo file
     std::string text;
   };
   const std::uint32_t second = blocks[1];
   const std::vector<Case> cases{
-      {"as made", blocks, 0, 0, "first\nsecond\n"},
-      {"block past the file", {0xFFFFFFFF, second}, 0, 0, "second\n"},
-      {"block inside the header", {1, second}, 0, 0, "second\n"},
-      {"block size 0", blocks, 7, 0, ""},
-      {"length past the file", {second}, second * 64 + 4, 0xFF, "second\n"},
-      {"not a text memo", {second}, second * 64 + 3, 2, ""},
+      {"as made", blocks, {}, "first\nsecond\n"},
+      {"block past the file", {0xFFFFFFFF, second}, {}, "second\n"},
+      {"block inside the header, which looks like a text memo",
+       {1, second},
+       {{67, 1}, {71, 2}, {72, 'h'}, {73, 'i'}},
+       "second\n"},
+      {"block size 0", blocks, {{7, 0}}, ""},
+      {"length past the file", {second}, {{second * 64 + 4, 0xFF}}, "second\n"},
+      {"not a text memo", {second}, {{second * 64 + 3, 2}}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes bytes = memo;
-    if (c.at != 0) bytes[c.at] = c.value;
+    for (const auto& [at, value] : c.changes) bytes[at] = value;
     FakePlatform platform;
     OpenedFile opened(platform, bytes);
     TextSample sample;
@@ -353,13 +355,14 @@ TEST(TableText, UntrustedMemoBlocks) {
   }
 }
 
-// A large table costs about what a small one does, and is read across its
-// whole length, not only at its start.
+// A large table costs about what a small one does, and is read across the
+// whole length it really has, not only at its start.
 TEST(TableText, SampleIsBoundedAndSpread) {
   std::vector<std::vector<Bytes>> rows(200000, std::vector<Bytes>{Text("x")});
   rows.front() = {Text("first")};
   rows.back() = {Text("last")};
-  const Bytes bytes = Table(0x03, {{'C', 9}}, rows);
+  Bytes bytes = Table(0x03, {{'C', 9}}, rows);
+  bytes[7] = 0x7F;  // the header claims far more records than the file holds
   FakePlatform platform;
   OpenedFile opened(platform, bytes);
   TextSample sample;
