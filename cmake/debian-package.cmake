@@ -57,6 +57,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded by name when --detect first needs it, so no linker tells dpkg of it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libuchardet0 (>= 0.0.7)")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-staging.cmake)
 set(CPACK_TABLEMARK_COPYRIGHT ${CMAKE_CURRENT_BINARY_DIR}/copyright)

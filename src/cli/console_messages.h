@@ -50,6 +50,7 @@ inline constexpr std::u16string_view kCreateFile = u"CreateFile()";
 inline constexpr std::u16string_view kReadFile = u"ReadFile()";
 inline constexpr std::u16string_view kSetFilePointer = u"SetFilePointer()";
 inline constexpr std::u16string_view kWriteFile = u"WriteFile()";
+inline constexpr std::u16string_view kLoadLibrary = u"LoadLibrary()";
 }  // namespace label
 
 // The usage text for the dialect, without its final line end.

@@ -1,7 +1,5 @@
 #include "detect/code_page_guess.h"
 
-#include <uchardet/uchardet.h>
-
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -30,17 +28,6 @@ bool HasHighBytes(std::span<const std::uint8_t> text) {
 }
 
 }  // namespace
-
-struct CodePageGuesser::Detector {
-  Detector() : handle(uchardet_new()) {}
-  ~Detector() { uchardet_delete(handle); }
-  Detector(const Detector&) = delete;
-  Detector& operator=(const Detector&) = delete;
-  uchardet_t handle;
-};
-
-CodePageGuesser::CodePageGuesser() : detector_(std::make_unique<Detector>()) {}
-CodePageGuesser::~CodePageGuesser() = default;
 
 bool IsUtf8(std::span<const std::uint8_t> text) {
   bool beyondAscii = false;
@@ -83,13 +70,7 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   pairs_.count(text);
   const LetterPairAnswer letters = weighLetterPairs(markedCodePage);
 
-  uchardet_t handle = detector_->handle;
-  uchardet_reset(handle);
-  std::string_view name;
-  if (uchardet_handle_data(handle, reinterpret_cast<const char*>(text.data()), text.size()) == 0) {
-    uchardet_data_end(handle);
-    name = uchardet_get_charset(handle);
-  }
+  const std::string_view name = detector_.detect(text);
   const auto trusted =
       std::find_if(kTrusted.begin(), kTrusted.end(),
                    [&](const TrustedAnswer& answer) { return answer.name == name; });

@@ -10,10 +10,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string_view>
 
+#include "detect/charset_detector.h"
 #include "detect/letter_pairs.h"
 
 namespace tablemark {
@@ -51,11 +51,6 @@ inline constexpr std::uint64_t kSparseShare = 6;
 
 class CodePageGuesser {
  public:
-  CodePageGuesser();
-  ~CodePageGuesser();
-  CodePageGuesser(const CodePageGuesser&) = delete;
-  CodePageGuesser& operator=(const CodePageGuesser&) = delete;
-
   // Names the code page of `text`. Where the code page the table is marked
   // with (`markedCodePage`; -1 for a mark of none) reads the text the same
   // as the answer, the marked one is named.
@@ -70,8 +65,7 @@ class CodePageGuesser {
   };
   LetterPairAnswer weighLetterPairs(std::int32_t markedCodePage);
 
-  struct Detector;
-  std::unique_ptr<Detector> detector_;
+  CharsetDetector detector_;
   PairCounts pairs_;
 };
 
