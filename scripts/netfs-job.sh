@@ -1,14 +1,14 @@
 #!/bin/bash
 # Runs inside the emulated guest, as its job (scripts/test-netfs.sh copies it
-# into the share with ./tablemark and ./run_e2e.py beside it). The guest's
-# init is no systemd: the servers are started here by hand. An NFS server
-# exports one folder, an SMB server shares another; each share is mounted
+# into the share with ./tablemark and ./e2e, the runner's folder, beside it).
+# The guest's init is no systemd: the servers are started here by hand. An NFS
+# server exports one folder, an SMB server shares another; each share is mounted
 # twice, through 127.0.0.1 and through 127.0.0.2, so that the kernel keeps a
 # separate client for the second mount, and the end-to-end cases run with
 # their work folder on the first. The exit status is non-zero when any run
 # failed or a server could not be brought up.
 set -u
-cp /mnt/host/tablemark /mnt/host/run_e2e.py /root/
+cp -r /mnt/host/tablemark /mnt/host/e2e /root/
 cd /root || exit 1
 mapfile -t runner_args < <(grep . /mnt/host/runner-args)  # the stage's own arguments
 
@@ -66,7 +66,7 @@ run_cases() {  # TITLE MOUNT_NAME [runner options...]
   local title=$1 name=$2 started=$SECONDS
   shift 2
   echo "== end-to-end tests, native program, work folder on $title ($(findmnt -no FSTYPE,OPTIONS "/mnt/$name-1" | cut -c1-100))"
-  python3 -u run_e2e.py --target native --program ./tablemark \
+  python3 -u e2e/run_e2e.py --target native --program ./tablemark \
     --work "/mnt/$name-1/work" --other-client "/mnt/$name-2/work" "$@" "${runner_args[@]}" ||
     status=1
   echo "   ($title: $((SECONDS - started)) s)"

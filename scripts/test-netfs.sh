@@ -16,7 +16,8 @@ guest_image
 
 echo "== end-to-end tests, native program on NFS and SMB shares in the emulated guest"
 guest_share
-cp build/release/tablemark tests/e2e/run_e2e.py "$share/"
+cp build/release/tablemark "$share/"
+tar -C tests -c --exclude=__pycache__ e2e | tar -C "$share" -x  # the runner and its modules
 cp scripts/netfs-job.sh "$share/job.sh"
 printf '%s\n' "$@" > "$share/runner-args"
 status=0

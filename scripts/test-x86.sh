@@ -16,10 +16,11 @@ guest_image
 
 echo "== end-to-end tests, 32-bit exe under 32-bit Wine in the emulated guest"
 guest_share
-cp build/windows-x86/Tablemark.exe build/windows-x86/share_holder.exe tests/e2e/run_e2e.py "$share/"
+cp build/windows-x86/Tablemark.exe build/windows-x86/share_holder.exe "$share/"
+tar -C tests -c --exclude=__pycache__ e2e | tar -C "$share" -x  # the runner and its modules
 cat > "$share/job.sh" <<'JOB'
 cd /mnt/host
-python3 run_e2e.py --target wine --program Tablemark.exe --holder share_holder.exe \
+python3 e2e/run_e2e.py --target wine --program Tablemark.exe --holder share_holder.exe \
   --wine-prefix /root/wineprefix
 JOB
 status=0

@@ -351,7 +351,7 @@ def run_program(opts, folder):
     """The program's (MARK, TEXT) by table name, bad lines, exit status and standard error."""
     if opts.wine_prefix:
         sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-        from run_e2e import start_wine, wine_path
+        from harness.targets import start_wine, wine_path
         env = start_wine(os.path.abspath(opts.wine_prefix))
         command = ["wine", os.path.abspath(opts.program), "--detect", wine_path(folder)]
     else:
