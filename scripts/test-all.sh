@@ -90,6 +90,7 @@ stage "benchmark smoke run"
 cmake --build build/release --target bench_helpers -j "$jobs" >/dev/null
 python3 bench/run_bench.py --sizes 100 1000 --pairs 3 --memory-sizes 100 1000 \
   --alloc-sizes 200 1000
+python3 bench/run_detect_bench.py --tables 20 --table-kib 64 --big-mib 16 --pairs 3 --single-runs 3
 
 stage "install and package"
 version=$(sed -n 's/^project(Tablemark VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

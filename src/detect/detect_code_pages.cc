@@ -35,6 +35,11 @@ bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+bool BeforeIgnoringCase(const DirectoryEntry& a, const DirectoryEntry& b) {
+  return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                                      [](char16_t x, char16_t y) { return Upper(x) < Upper(y); });
+}
+
 void AppendDecimal(std::int32_t value, std::u16string& out) {
   const std::string digits = std::to_string(value);
   out.append(digits.begin(), digits.end());
@@ -123,13 +128,20 @@ class Detect final : public TableVisitor {
                  std::u16string_view tableName) {
     std::u16string memoName(tableName.substr(0, tableName.rfind(u'.') + 1));
     memoName += MemoExtensionOf(tableName);
-    const DirectoryEntry* memo = nullptr;
-    for (const DirectoryEntry& candidate : memoFiles_) {
-      if (candidate.name == memoName) {
-        memo = &candidate;
-        break;
-      }
-      if (memo == nullptr && SameIgnoringCase(candidate.name, memoName)) memo = &candidate;
+    // Sorted once, by name without letter case, so that a directory of
+    // many tables costs a search per table, not a pass over every memo.
+    if (!memoFilesSorted_) {
+      std::stable_sort(memoFiles_.begin(), memoFiles_.end(), BeforeIgnoringCase);
+      memoFilesSorted_ = true;
+    }
+    DirectoryEntry wanted;
+    wanted.name = memoName;
+    const auto [first, last] =
+        std::equal_range(memoFiles_.begin(), memoFiles_.end(), wanted, BeforeIgnoringCase);
+    // The name in the table's own letter case, else the first listed.
+    const DirectoryEntry* memo = first == last ? nullptr : &*first;
+    for (auto candidate = first; candidate != last; ++candidate) {
+      if (candidate->name == memoName) memo = &*candidate;
     }
     if (memo == nullptr) {
       ReportMissingMemo(platform, tableName, memoName, message_);
@@ -151,6 +163,7 @@ class Detect final : public TableVisitor {
   }
 
   std::vector<DirectoryEntry> memoFiles_;
+  bool memoFilesSorted_ = false;
   std::vector<std::uint8_t> start_;
   TextSample sample_;
   CodePageGuesser guesser_;

@@ -36,7 +36,7 @@ struct TableLayout {
 // Bounds of one table's sample.
 inline constexpr std::size_t kRecordChunks = 32;  // places records are read from
 inline constexpr std::size_t kChunkBytes = 2048;  // records read at each place
-inline constexpr std::size_t kRecordTextBytes = 64 * 1024;
+inline constexpr std::size_t kRecordTextBytes = std::size_t{64} * 1024;
 inline constexpr std::size_t kMemos = 128;             // memos read at most
 inline constexpr std::size_t kMemoBytes = 2048;        // of each memo
 inline constexpr std::size_t kHeaderReadBytes = 4096;  // first read; a longer header takes two
