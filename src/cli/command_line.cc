@@ -127,6 +127,8 @@ ParsedCommandLine ParseGrammar(std::span<const std::u16string> args, SwitchSynta
 
 }  // namespace
 
+// A small value, copied as cheaply as a reference.
+// cppcheck-suppress passedByValue
 ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
   if (args.size() < 2 || std::find(args.begin() + 1, args.end(), kDetectWord) == args.end()) {
     return ParseGrammar(args, switches);

@@ -89,7 +89,7 @@ std::uint8_t Fold(std::uint8_t byte) {
 std::span<const SingleByteCharset> SingleByteCharsets() { return kSingleByteCharsets; }
 std::span<const LanguageModel> LanguageModels() { return kLanguageModels; }
 
-PairCounts::PairCounts() : counts_(256 * 256, 0) {}
+PairCounts::PairCounts() : counts_(std::size_t{256} * 256, 0) {}
 
 void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint16_t pair : touched_) counts_[pair] = 0;
@@ -105,8 +105,8 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     ++occurrences_[byte];
-    highCount_ += byte >= 0x80;
-    asciiLetters_ += folded >= 'a' && folded <= 'z';
+    highCount_ += byte >= 0x80 ? 1 : 0;
+    asciiLetters_ += folded >= 'a' && folded <= 'z' ? 1 : 0;
     if (folded == ' ' && previous == ' ') continue;
     add(previous, folded);
     previous = folded;
@@ -151,11 +151,13 @@ std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t lang
     counted[pairing.language] = true;
     const LanguageModel& model = models[pairing.language];
     const std::size_t n = model.alphabet.size() + kFirstLetter;
+    std::uint64_t cost = 0;
     for (const PairCounts::Pair& pair : pairs.lowPairs()) {
-      lowCost[pairing.language] +=
+      cost +=
           std::uint64_t{pair.count} *
           model.costs[pairing.symbols.symbol[pair.first] * n + pairing.symbols.symbol[pair.second]];
     }
+    lowCost[pairing.language] = cost;
   }
   const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
   for (const Pairing& pairing : Pairings()) {
