@@ -120,7 +120,7 @@ rm -r "$tables"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tablemark >/dev/null
 test ! -e /usr/bin/tablemark
 (cd build/windows-x86 && cpack >/dev/null)
-python3 - build/windows-x86/Tablemark-*-win32.zip <<'PY'
+python3 - "build/windows-x86/Tablemark-$version-win32.zip" <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1]) as zip_file:
     names = sorted(zip_file.namelist())
