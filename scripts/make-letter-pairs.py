@@ -46,6 +46,21 @@ LANGUAGES = [
     ("el", ["el"], "greek"),
 ]
 
+# The code pages each language is written in, commonest first: where a byte
+# or two of a text is all that tells two pages apart, the one its language
+# is the more often written in is named (Estonian in 1257 before 1252).
+WESTERN = [1252, 850, 437, 10000]
+HOME_PAGES = {
+    "da": [1252, 850, 437, 865, 10000], "nb": [1252, 850, 437, 865, 10000],
+    "is": [1252, 850, 861, 10000], "fr": [1252, 850, 437, 863, 10000],
+    "pl": [1250, 852, 10029], "cs": [1250, 852, 10029], "sk": [1250, 852, 10029],
+    "hu": [1250, 852, 10029], "sl": [1250, 852, 10029], "hr": [1250, 852, 10029],
+    "ro": [1250, 852, 10029], "tr": [1254, 857], "lt": [1257], "lv": [1257], "et": [1257],
+    "ru": [1251, 866, 10007], "uk": [1251, 866, 10007], "bg": [1251, 866, 10007],
+    "sr": [1251, 866, 10007], "be": [1251, 866, 10007], "mk": [1251, 866, 10007],
+    "el": [1253, 737, 10006],
+}
+
 # Single-byte sets: the code pages of the mark table that are single-byte
 # and one alphabet's, commonest first (where two read a text alike, the
 # first is named), then encodings no mark stands for, by their own name.
@@ -277,8 +292,9 @@ def main():
     print("inline constexpr LanguageModel kLanguageModels[] = {")
     for code, script, alphabet, rare in trained:
         name = code.capitalize()
+        pages = ", ".join(str(p) for p in HOME_PAGES.get(code, WESTERN))
         print(f"    {{\"{code}\", Script::{script.capitalize()}, {c_string(alphabet)}, k{name}Costs,")
-        print(f"     {c_string(rare)}, k{name}RareCosts}},")
+        print(f"     {c_string(rare)}, k{name}RareCosts, {{{pages}}}}},")
     print("};")
 
 

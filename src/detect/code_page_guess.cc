@@ -121,39 +121,64 @@ CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t
   answer.clean = StrayCount(pairs_, best) * kStrayShare <= pairs_.highCount();
   answer.fit = pairs_.highCount() == 0 ? 0 : best.highCost / pairs_.highCount();
   answer.script = LanguageModels()[best.language].script;
-  const auto runnerUp = std::find_if(costs.begin() + 1, costs.end(), [&](const CharsetCost& c) {
-    return differences(best, c) != 0;
-  });
-  // The commonest charset that reads the text as `reading` does.
+  // How common a reading is for the text's language: its place among the
+  // pages the language is written in, else after them in the commonest
+  // order of all pages; of charsets that read it alike, the best place.
+  const LanguageModel& language = LanguageModels()[best.language];
+  const auto place = [&](std::size_t charset) {
+    const auto home =
+        std::find(language.homePages.begin(), language.homePages.end(), charsets[charset].codePage);
+    return charsets[charset].codePage != 0 && home != language.homePages.end()
+               ? static_cast<std::size_t>(home - language.homePages.begin())
+               : language.homePages.size() + charset;
+  };
   const auto commonest = [&](const CharsetCost& reading) {
-    std::size_t first = reading.charset;
+    std::size_t first = place(reading.charset);
     for (const CharsetCost& cost : costs) {
-      if (differences(cost, reading) == 0) first = std::min(first, cost.charset);
+      if (differences(cost, reading) == 0) first = std::min(first, place(cost.charset));
     }
     return first;
   };
-  const CharsetCost* chosen = &best;
-  if (runnerUp != costs.end() && runnerUp->cost - best.cost < kSureMargin) {
-    // Too close to call. Where a byte or two decide between them, too few
-    // to trust the letter pairs over how often each page is met, the
-    // commoner is named; otherwise nothing is.
-    if (differences(best, *runnerUp) > kThinEvidence || runnerUp->cost - best.cost >= kThinMargin) {
+  // Whether every byte the two read differently is a letter in both.
+  const auto letterForLetter = [&](const CharsetCost& a, const CharsetCost& b) {
+    for (std::size_t i = 0; i < 128; ++i) {
+      if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i)) &&
+          charsets[a.charset].reads[i] != charsets[b.charset].reads[i] &&
+          (charsets[a.charset].letters[i] != '1' || charsets[b.charset].letters[i] != '1')) {
+        return false;
+      }
+    }
+    return true;
+  };
+  // Every reading that comes within the margin must give way. One that
+  // differs from the likeliest in a byte or two that read as one letter or
+  // another is too little to trust the letter pairs over how often each
+  // page is met for the language (a name from abroad, say): the likeliest
+  // stands where it is the commoner page, and nothing is named where the
+  // contender is.
+  const CharsetCost& chosen = best;
+  for (const CharsetCost& contender : costs) {
+    if (contender.cost - best.cost >= kSureMargin) break;
+    const std::uint64_t differing = differences(best, contender);
+    if (differing == 0) continue;
+    if (differing > kThinEvidence || !letterForLetter(best, contender) ||
+        commonest(contender) < commonest(best)) {
       return answer;
     }
-    if (commonest(*runnerUp) < commonest(best)) chosen = &*runnerUp;
   }
-  // Of the charsets that read it alike, the marked one, else the first
-  // listed: the commonest.
+  // Of the charsets that read it alike, the marked one, else the commonest.
   const SingleByteCharset* named = nullptr;
+  std::size_t namedPlace = SIZE_MAX;
   for (const CharsetCost& cost : costs) {
-    if (differences(cost, *chosen) != 0) continue;
+    if (differences(cost, chosen) != 0) continue;
     const SingleByteCharset& charset = charsets[cost.charset];
     if (charset.codePage != 0 && charset.codePage == markedCodePage) {
       named = &charset;
       break;
     }
-    if (named == nullptr || cost.charset < static_cast<std::size_t>(named - charsets.data())) {
+    if (place(cost.charset) < namedPlace) {
       named = &charset;
+      namedPlace = place(cost.charset);
     }
   }
   answer.verdict = named->codePage != 0

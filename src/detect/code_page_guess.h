@@ -33,11 +33,9 @@ struct TextVerdict {
 // How sure a letter-pair answer must be: its cost under the runner-up
 // reading minus its own, in tenths of a nat.
 inline constexpr std::uint64_t kSureMargin = 60;
-// Where the two likeliest pages are closer than kSureMargin, but read at
-// most kThinEvidence bytes of the text differently and are closer than
-// kThinMargin, the evidence is too thin to weigh: the commoner is named.
+// Where the two likeliest pages read at most this many bytes of the text
+// differently, each a letter in both, the evidence is too thin to weigh.
 inline constexpr std::uint64_t kThinEvidence = 1;
-inline constexpr std::uint64_t kThinMargin = 15;
 // A reading in which more than one byte beyond ASCII in this many reads as
 // a sign or a letter its language never uses is no reading.
 inline constexpr std::uint64_t kStrayShare = 50;

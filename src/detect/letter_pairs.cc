@@ -135,6 +135,28 @@ std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading) {
   return pairs.highCount();
 }
 
+// Each language's cost of the pairs below 0x80, which read alike in every
+// charset.
+std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
+  const auto models = LanguageModels();
+  std::vector<std::uint64_t> lowCost(models.size(), 0);
+  std::vector<bool> counted(models.size(), false);
+  for (const Pairing& pairing : Pairings()) {
+    if (counted[pairing.language]) continue;
+    counted[pairing.language] = true;
+    const LanguageModel& model = models[pairing.language];
+    const std::size_t n = model.alphabet.size() + kFirstLetter;
+    std::uint64_t cost = 0;
+    for (const PairCounts::Pair& pair : pairs.lowPairs()) {
+      cost +=
+          std::uint64_t{pair.count} *
+          model.costs[pairing.symbols.symbol[pair.first] * n + pairing.symbols.symbol[pair.second]];
+    }
+    lowCost[pairing.language] = cost;
+  }
+  return lowCost;
+}
+
 std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t language) {
   const auto models = LanguageModels();
   const std::size_t none = models.size();

@@ -45,6 +45,8 @@ struct LanguageModel {
   // borrows some now and then, and never uses others.
   std::u16string_view rareLetters;
   const std::uint8_t* rareCosts;
+  // The code pages the language is written in, commonest first (0 ends).
+  std::array<std::int32_t, 6> homePages;
 };
 
 std::span<const SingleByteCharset> SingleByteCharsets();
