@@ -2,6 +2,7 @@
 here, through another client or on the server, for root and other users. Add a
 row to LOCK_HOLDERS (a new kind of holder: harness/holders.py)."""
 
+import errno
 import os
 import subprocess
 import tempfile
@@ -65,9 +66,13 @@ def holder_case(kind, place, user):
                                    user=uid)])
         holders = [("held.dbf", kind, place)]
         refused = [file_failure(t, "held.dbf", "CreateFile()", t.lock_errno, 32)]
-        # Reading takes neither lock nor lease: only a Windows share mode keeps a reader out.
+        # Reading takes neither lock nor lease: only a Windows share mode keeps a reader
+        # out, and an SMB server, whose byte-range locks bind readers too.
         if t.windows and kind == "share_mode":
             detect = detect_run(t, d, {"a.dbf": "1251\t-", "z.dbf": "1251\t-"}, refused, 1)
+        elif t.network and t.lock_errno == errno.EACCES:
+            unread = [file_failure(t, "held.dbf", "ReadFile()", errno.EACCES)]
+            detect = detect_run(t, d, {"a.dbf": "1251\t-", "z.dbf": "1251\t-"}, unread, 1)
         else:
             detect = detect_run(t, d, {"a.dbf": "1251\t-", "held.dbf": "866\t-",
                                        "z.dbf": "1251\t-"})
