@@ -4,8 +4,8 @@
 #
 # The guest is Debian 12 made with debootstrap from Debian's packages: i386
 # added, Wine (the 32-bit exe's stage), an NFS server and client, Samba and
-# the SMB client (the network-share stage), python3, the Russian locales, the
-# kernel from its own linux-image-amd64. The image is made once, with Wine's
+# the SMB client (the network-share stage), python3, uchardet (--detect), the
+# Russian locales, the kernel from its own linux-image-amd64. The image is made once, with Wine's
 # prefix set up at its first boot, and cached in build/guest/ while the recipe
 # below is unchanged; each run boots it with a throwaway overlay, so the
 # cached image never changes. Files reach the guest over 9p (build/guest/share,
@@ -16,7 +16,8 @@ guest=build/guest
 share=$guest/share
 
 # What the guest holds; a change here rebuilds the cached image.
-guest_packages=(wine wine32 wine64 locales python3 nfs-kernel-server samba cifs-utils iproute2)
+guest_packages=(wine wine32 wine64 locales python3 nfs-kernel-server samba cifs-utils iproute2
+                libuchardet0)
 guest_recipe="bookworm minbase +linux-image-amd64,udev,kmod,systemd-sysv i386:${guest_packages[*]} ru_RU.UTF-8,ru_RU.KOI8-R v2"
 
 guest_tools() {
