@@ -5,12 +5,12 @@
 # The guest is Debian 12 made with debootstrap from Debian's packages: i386
 # added, Wine (the 32-bit exe's stage), an NFS server and client, Samba and
 # the SMB client (the network-share stage), python3, uchardet (--detect), the
-# Russian locales, the kernel from its own linux-image-amd64. The image is made once, with Wine's
-# prefix set up at its first boot, and cached in build/guest/ while the recipe
-# below is unchanged; each run boots it with a throwaway overlay, so the
-# cached image never changes. Files reach the guest over 9p (build/guest/share,
-# mounted at /mnt/host), where its init runs job.sh and leaves the job's
-# output and exit status. Needs root (debootstrap, chroot).
+# Russian locales, the kernel from its own linux-image-amd64. The image is
+# made once, with Wine's prefix set up at its first boot, and cached in
+# build/guest/ while the recipe below is unchanged; each run boots it with a
+# throwaway overlay, so the cached image never changes. Files reach the guest
+# over 9p (build/guest/share, mounted at /mnt/host), where its init runs
+# job.sh and leaves the job's output and exit status. Needs root (debootstrap, chroot).
 
 guest=build/guest
 share=$guest/share

@@ -135,8 +135,8 @@ std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading) {
   return pairs.highCount();
 }
 
-// Each language's cost of the pairs below 0x80, which read alike in every
-// charset.
+// Each language's cost of the pairs below 0x80: they read alike in every
+// charset, so each language's is counted once.
 std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
   const auto models = LanguageModels();
   std::vector<std::uint64_t> lowCost(models.size(), 0);
@@ -164,23 +164,7 @@ std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t lang
   for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
     costs.push_back({c, UINT64_MAX, none, UINT64_MAX});
   }
-  // The pairs below 0x80 read alike in every charset: each language's cost
-  // of them is counted once.
-  std::vector<std::uint64_t> lowCost(models.size(), 0);
-  std::vector<bool> counted(models.size(), false);
-  for (const Pairing& pairing : Pairings()) {
-    if (counted[pairing.language]) continue;
-    counted[pairing.language] = true;
-    const LanguageModel& model = models[pairing.language];
-    const std::size_t n = model.alphabet.size() + kFirstLetter;
-    std::uint64_t cost = 0;
-    for (const PairCounts::Pair& pair : pairs.lowPairs()) {
-      cost +=
-          std::uint64_t{pair.count} *
-          model.costs[pairing.symbols.symbol[pair.first] * n + pairing.symbols.symbol[pair.second]];
-    }
-    lowCost[pairing.language] = cost;
-  }
+  const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
   const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
   for (const Pairing& pairing : Pairings()) {
     const LanguageModel& model = models[pairing.language];
