@@ -94,11 +94,12 @@ CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t
   // charset is weighed as that language, so that what decides between them
   // is the bytes they read differently, not how well some other language
   // suits the rest of the text.
-  std::vector<CharsetCost> costs = ScoreCharsets(pairs_);
+  const CharsetScores scores(pairs_);
+  std::vector<CharsetCost> costs = scores.best();
   const auto likeliest = std::min_element(
       costs.begin(), costs.end(), [](const auto& a, const auto& b) { return a.cost < b.cost; });
   if (likeliest == costs.end() || likeliest->cost == UINT64_MAX) return {};
-  costs = ScoreCharsets(pairs_, likeliest->language);
+  costs = scores.best(likeliest->language);
   // Cheapest first; of equal costs, the commoner.
   std::sort(costs.begin(), costs.end(), [](const CharsetCost& a, const CharsetCost& b) {
     return a.cost != b.cost ? a.cost < b.cost : a.charset < b.charset;

@@ -157,19 +157,11 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
   return lowCost;
 }
 
-std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t language) {
+CharsetScores::CharsetScores(const PairCounts& pairs) {
   const auto models = LanguageModels();
-  const std::size_t none = models.size();
-  std::vector<CharsetCost> costs;
-  for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
-    costs.push_back({c, UINT64_MAX, none, UINT64_MAX});
-  }
   const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
-  const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
   for (const Pairing& pairing : Pairings()) {
     const LanguageModel& model = models[pairing.language];
-    if (language != kAnyLanguage && model.script == script && pairing.language != language)
-      continue;
     const std::size_t n = model.alphabet.size() + kFirstLetter;
     std::uint64_t high = 0;
     // Each byte is the second of one pair, so its extra is counted once.
@@ -179,9 +171,25 @@ std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs, std::size_t lang
               (model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
                map.extra[pair.second]);
     }
-    const std::uint64_t cost = lowCost[pairing.language] + high;
-    CharsetCost& best = costs[pairing.charset];
-    if (cost < best.cost) best = {pairing.charset, cost, pairing.language, high};
+    byPairing_.push_back(
+        {pairing.charset, lowCost[pairing.language] + high, pairing.language, high});
+  }
+}
+
+std::vector<CharsetCost> CharsetScores::best(std::size_t language) const {
+  const auto models = LanguageModels();
+  std::vector<CharsetCost> costs;
+  for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
+    costs.push_back({c, UINT64_MAX, models.size(), UINT64_MAX});
+  }
+  const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
+  for (const CharsetCost& scored : byPairing_) {
+    if (language != kAnyLanguage && models[scored.language].script == script &&
+        scored.language != language) {
+      continue;
+    }
+    CharsetCost& best = costs[scored.charset];
+    if (scored.cost < best.cost) best = scored;
   }
   return costs;
 }

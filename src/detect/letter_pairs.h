@@ -91,13 +91,21 @@ struct CharsetCost {
   std::uint64_t highCost;  // of the pairs with a byte of 0x80 or above
 };
 
-// Scores every single-byte charset against the languages of its script:
-// against `language` alone where it is of that script, so that charsets are
-// weighed under one language once it is known. Returns one entry per
-// charset, in the order of SingleByteCharsets().
+// Every single-byte charset's reading of a text scored against the
+// languages of its script, once.
 inline constexpr std::size_t kAnyLanguage = SIZE_MAX;
-std::vector<CharsetCost> ScoreCharsets(const PairCounts& pairs,
-                                       std::size_t language = kAnyLanguage);
+class CharsetScores {
+ public:
+  explicit CharsetScores(const PairCounts& pairs);
+  // One entry per charset, in the order of SingleByteCharsets(): its cost
+  // under its likeliest language, or under `language` where it is of that
+  // language's script, so that charsets are weighed under one language
+  // once it is known.
+  std::vector<CharsetCost> best(std::size_t language = kAnyLanguage) const;
+
+ private:
+  std::vector<CharsetCost> byPairing_;
+};
 
 // How many bytes of the text read, in a charset under its best language,
 // as no text of that language reads: signs, undefined bytes, letters the
