@@ -1,5 +1,5 @@
-"""Names with a table's extension that are no plain writable table: read-only
-files, links, FIFOs, devices and sockets.
+"""Entries with a table's extension that are not ordinary writable files:
+read-only files, links, FIFOs, devices and sockets.
 Add a case as the others here are made (the format: cases/__init__.py)."""
 
 import errno
@@ -83,8 +83,8 @@ def fifo_with_table_extension(t, d):
 
 @case()
 def device_name_with_table_extension(t, d):
-    # On Windows nul.dbf names the NUL device, which is not a disk file; on
-    # POSIX it is an ordinary name.
+    # Windows opens nul.dbf as its NUL device, whatever the directory holds;
+    # on POSIX it is just a file.
     d.table("a.dbf", mark_after=0xC9)
     if t.windows:
         d.table("nul.dbf")
