@@ -116,16 +116,16 @@ CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t
     }
     return count;
   };
-  LetterPairAnswer answer;
+  // The likeliest reading, which the scoring under its own language keeps.
   const CharsetCost& best = costs.front();
-  if (best.cost == UINT64_MAX) return answer;
+  const LanguageModel& language = LanguageModels()[best.language];
+  LetterPairAnswer answer;
   answer.clean = StrayCount(pairs_, best) * kStrayShare <= pairs_.highCount();
   answer.fit = pairs_.highCount() == 0 ? 0 : best.highCost / pairs_.highCount();
-  answer.script = LanguageModels()[best.language].script;
+  answer.script = language.script;
   // How common a reading is for the text's language: its place among the
   // pages the language is written in, else after them in the commonest
   // order of all pages; of charsets that read it alike, the best place.
-  const LanguageModel& language = LanguageModels()[best.language];
   const auto place = [&](std::size_t charset) {
     const auto home =
         std::find(language.homePages.begin(), language.homePages.end(), charsets[charset].codePage);
@@ -157,7 +157,6 @@ CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t
   // page is met for the language (a name from abroad, say): the likeliest
   // stands where it is the commoner page, and nothing is named where the
   // contender is.
-  const CharsetCost& chosen = best;
   for (const CharsetCost& contender : costs) {
     if (contender.cost - best.cost >= kSureMargin) break;
     const std::uint64_t differing = differences(best, contender);
@@ -171,7 +170,7 @@ CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t
   const SingleByteCharset* named = nullptr;
   std::size_t namedPlace = SIZE_MAX;
   for (const CharsetCost& cost : costs) {
-    if (differences(cost, chosen) != 0) continue;
+    if (differences(cost, best) != 0) continue;
     const SingleByteCharset& charset = charsets[cost.charset];
     if (charset.codePage != 0 && charset.codePage == markedCodePage) {
       named = &charset;
