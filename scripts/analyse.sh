@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 exec 2> >(grep -v 'warnings\? generated\.' >&2)
 
 echo "-- clang-tidy, core and POSIX layer"
-clang-tidy -p build/release --quiet $(git ls-files 'src/*.cc' | grep -v /win32/)
+clang-tidy -p build/release --quiet $(git ls-files 'src/*.cc' | grep -v -e /win32/ -e _win32)
 
 echo "-- clang-tidy, Win32 layer (MinGW-w64 headers)"
 # clang does not find MinGW's C++ headers by itself: ask the cross compiler
@@ -20,7 +20,8 @@ while read -r dir; do
 done < <(echo | x86_64-w64-mingw32-g++ -E -x c++ - -v 2>&1 |
          sed -n '/#include <...> search starts here:/,/End of search list./p' |
          grep '^ /' | sed 's/^ //' | grep -E 'c\+\+|mingw32/include$')
-clang-tidy -p build/windows-x64 --quiet "${extra[@]}" $(git ls-files 'src/platform/win32/*.cc')
+clang-tidy -p build/windows-x64 --quiet "${extra[@]}" \
+  $(git ls-files 'src/platform/win32/*.cc' 'src/main/main_win32.cc' 'src/detect/*_linked.cc')
 
 echo "-- cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \

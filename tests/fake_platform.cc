@@ -2,17 +2,10 @@
 
 #include <stdexcept>
 
+#include "platform/posix/posix_shared_library.h"
 #include "platform/posix/utf8_escape.h"
 
 namespace tablemark::testing {
-namespace {
-
-std::u16string Number(ErrorCode code) {
-  std::string digits = std::to_string(code);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-}  // namespace
 
 std::string Utf8(std::u16string_view text) {
   std::string bytes;
@@ -33,217 +26,198 @@ void PrintTo(const ConsoleLine& line, std::ostream* out) {
   *out << (line.stream == ConsoleStream::Output ? "stdout: " : "stderr: ") << Utf8(line.text);
 }
 
-FakePlatform::~FakePlatform() = default;
+void FakeConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
+  lines.push_back({stream, std::u16string(text)});
+}
 
-std::u16string FakePlatform::key(std::u16string path) const {
-  const char16_t separator = dialect_ == Dialect::Windows ? u'\\' : u'/';
-  while (path.size() > 1 && path.back() == separator) path.pop_back();
+void FakeConsole::appendErrorText(ErrorCode code, std::u16string& out) {
+  const std::string digits = std::to_string(code);
+  out += u"system text ";
+  out.append(digits.begin(), digits.end());
+  if (dialect_ == Dialect::Windows) out += u"\r\n";
+}
+
+void* FakeLibraries::find(const char* library, const char* symbol) {
+  posix::PosixSharedLibraries system;
+  return missing ? nullptr : system.find(library, symbol);
+}
+
+FakeFileSystem::~FakeFileSystem() = default;
+
+std::u16string FakeFileSystem::key(std::u16string path) const {
+  while (path.size() > 1 && path.back() == separator_) path.pop_back();
   return path;
 }
 
-void FakePlatform::addDirectory(const std::u16string& path) { directories_[key(path)]; }
+void FakeFileSystem::addDirectory(const std::u16string& path) { directories_[key(path)]; }
 
-FakeFile& FakePlatform::addFile(const std::u16string& directory, const std::u16string& name,
-                                std::vector<std::uint8_t> bytes) {
-  auto& entries = directories_[key(directory)];
-  FakeFile& entry = entries.emplace_back();
+FakeFile& FakeFileSystem::addFile(const std::u16string& directory, const std::u16string& name,
+                                  std::vector<std::uint8_t> bytes) {
+  FakeFile& entry = directories_[key(directory)].emplace_back();
   entry.name = name;
   entry.bytes = std::move(bytes);
   return entry;
 }
 
-FakeFile& FakePlatform::addSubdirectory(const std::u16string& directory,
-                                        const std::u16string& name) {
+FakeFile& FakeFileSystem::addSubdirectory(const std::u16string& directory,
+                                          const std::u16string& name) {
   FakeFile& entry = addFile(directory, name);
   entry.isDirectory = true;
   return entry;
 }
 
-FakeFile& FakePlatform::file(const std::u16string& directory, const std::u16string& name) {
+FakeFile& FakeFileSystem::file(const std::u16string& directory, const std::u16string& name) {
   for (FakeFile& entry : directories_.at(key(directory))) {
     if (entry.name == name) return entry;
   }
   throw std::out_of_range("no such fake file");
 }
 
-void FakePlatform::writeLine(ConsoleStream stream, std::u16string_view text) {
-  console.push_back({stream, std::u16string(text)});
-}
-
-void FakePlatform::appendErrorText(ErrorCode code, std::u16string& out) {
-  out += u"system text " + Number(code);
-  if (dialect_ == Dialect::Windows) out += u"\r\n";
-}
-
-bool FakePlatform::currentDirectory(std::u16string& path, ErrorCode& error) {
-  if (currentDirectoryFault) {
-    error = currentDirectoryFault->code;
-    return false;
-  }
+Status FakeFileSystem::currentDirectory(std::u16string& path) {
+  if (currentDirectoryFault) return Status::Failed(currentDirectoryFault->code);
   path = workingDirectory;
-  return true;
+  return Status::Ok();
 }
 
-bool FakePlatform::pathExists(const std::u16string& path, ErrorCode& error) {
-  if (pathExistsFault) {
-    error = pathExistsFault->code;
-    return false;
-  }
-  if (directories_.count(key(path)) != 0) return true;
-  // A file counts as existing too.
+Status FakeFileSystem::pathExists(const std::u16string& path) {
+  if (pathExistsFault) return Status::Failed(pathExistsFault->code);
   const std::u16string whole = key(path);
-  const std::size_t cut = whole.find_last_of(u"/\\");
-  if (cut != std::u16string::npos) {
-    const auto parent = directories_.find(key(whole.substr(0, cut == 0 ? 1 : cut)));
-    if (parent != directories_.end()) {
-      for (const FakeFile& entry : parent->second) {
-        if (entry.name == whole.substr(cut + 1)) return true;
-      }
+  if (directories_.count(whole) != 0) return Status::Ok();
+  // A file counts as existing too.
+  const std::size_t cut = whole.rfind(separator_);
+  const auto parent = cut == std::u16string::npos
+                          ? directories_.end()
+                          : directories_.find(key(whole.substr(0, cut == 0 ? 1 : cut)));
+  if (parent != directories_.end()) {
+    for (const FakeFile& entry : parent->second) {
+      if (entry.name == whole.substr(cut + 1)) return Status::Ok();
     }
   }
-  error = 2;
-  return false;
+  return Status::Failed(2);
 }
 
-SearchStep FakePlatform::deliver(Search& search, DirectoryEntry& entry, ErrorCode& error) {
-  const auto& entries = directories_.at(search.directory);
-  if (entriesBeforeBreak && search.delivered >= *entriesBeforeBreak) {
-    if (!breakFault) return SearchStep::End;
-    error = breakFault->code;
-    return SearchStep::Failed;
-  }
-  if (search.next >= entries.size()) return SearchStep::End;
-  entry.name = entries[search.next].name;
-  entry.isDirectory = entries[search.next].isDirectory;
-  ++search.next;
-  ++search.delivered;
-  return SearchStep::Entry;
-}
-
-bool FakePlatform::startSearch(const std::u16string& directory, DirectorySearch& search,
-                               DirectoryEntry& first, ErrorCode& error) {
+Status FakeFileSystem::startSearch(const std::u16string& directory, DirectorySearch& search,
+                                   DirectoryEntry& first) {
   events.push_back(u"start " + directory);
-  if (startSearchFault) {
-    error = startSearchFault->code;
-    return false;
-  }
+  if (startSearchFault) return Status::Failed(startSearchFault->code);
   const auto found = directories_.find(key(directory));
-  if (found == directories_.end()) {
-    error = 267;  // ERROR_DIRECTORY, as Windows reports a file searched as a directory
-    return false;
-  }
+  // ERROR_DIRECTORY, as Windows reports a file searched as a directory.
+  if (found == directories_.end()) return Status::Failed(267);
   const std::intptr_t handle = nextHandle_++;
   searches_[handle] = Search{found->first};
   search.adopt(*this, handle);
   ++openSearches;
-  const SearchStep step = deliver(searches_[handle], first, error);
-  if (step == SearchStep::Entry) return true;
-  if (step == SearchStep::End) error = 18;  // ERROR_NO_MORE_FILES
+  const SearchStep step = deliver(searches_[handle], first);
+  if (step.kind == SearchStep::Entry) return Status::Ok();
   search.reset();
-  return false;
+  // ERROR_NO_MORE_FILES, where the list is empty.
+  return Status::Failed(step.kind == SearchStep::End ? 18 : step.code);
 }
 
-SearchStep FakePlatform::nextEntry(DirectorySearch& search, DirectoryEntry& entry,
-                                   ErrorCode& error) {
+SearchStep FakeFileSystem::nextEntry(DirectorySearch& search, DirectoryEntry& entry) {
   events.push_back(u"next");
-  return deliver(searches_.at(search.native()), entry, error);
+  return deliver(searches_.at(search.native()), entry);
 }
 
-FakeFile* FakePlatform::open(const DirectorySearch& search, const std::u16string& directory,
-                             const std::u16string& name, TableFile& file, ErrorCode& error) {
+SearchStep FakeFileSystem::deliver(Search& state, DirectoryEntry& entry) {
+  const auto& entries = directories_.at(state.directory);
+  if (entriesBeforeBreak && state.next >= *entriesBeforeBreak) {
+    if (!breakFault) return {SearchStep::End};
+    return {SearchStep::Failed, breakFault->code};
+  }
+  if (state.next >= entries.size()) return {SearchStep::End};
+  entry.name = entries[state.next].name;
+  entry.isDirectory = entries[state.next].isDirectory;
+  ++state.next;
+  return {SearchStep::Entry};
+}
+
+Status FakeFileSystem::open(const DirectorySearch& search, const std::u16string& directory,
+                            const std::u16string& name, TableFile& file, FakeFile*& opened) {
   events.push_back(u"open " + directory + name);
   const std::u16string& searched = searches_.at(search.native()).directory;
   if (key(directory) != searched) throw std::logic_error("opened outside the searched directory");
   FakeFile& target = this->file(searched, name);
-  if (target.openFault) {
-    error = target.openFault->code;
-    return nullptr;
-  }
+  if (target.openFault) return Status::Failed(target.openFault->code);
   const std::intptr_t handle = nextHandle_++;
   opens_[handle] = Open{&target};
   file.adopt(*this, handle);
-  ++openTables;
-  return &target;
+  ++openFiles;
+  opened = &target;
+  return Status::Ok();
 }
 
-bool FakePlatform::openTable(const DirectorySearch& search, const std::u16string& directory,
-                             const DirectoryEntry& entry, TableFile& file, ErrorCode& error) {
-  return open(search, directory, entry.name, file, error) != nullptr;
+Status FakeFileSystem::openTable(const DirectorySearch& search, const std::u16string& directory,
+                                 const DirectoryEntry& entry, TableFile& file) {
+  FakeFile* opened = nullptr;
+  return open(search, directory, entry.name, file, opened);
 }
 
-bool FakePlatform::openForReading(const DirectorySearch& search, const std::u16string& directory,
-                                  const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
-                                  ErrorCode& error) {
-  const FakeFile* opened = open(search, directory, entry.name, file, error);
-  if (opened != nullptr) size = opened->bytes.size();
-  return opened != nullptr;
+Status FakeFileSystem::openForReading(const DirectorySearch& search,
+                                      const std::u16string& directory, const DirectoryEntry& entry,
+                                      TableFile& file, std::uint64_t& size) {
+  FakeFile* opened = nullptr;
+  const Status status = open(search, directory, entry.name, file, opened);
+  if (status.ok()) size = opened->bytes.size();
+  return status;
 }
 
-Transfer FakePlatform::readAt(TableFile& file, std::uint64_t offset,
-                              std::span<std::uint8_t> buffer) {
+Transfer FakeFileSystem::readAt(TableFile& file, std::uint64_t offset,
+                                std::span<std::uint8_t> buffer) {
   FakeFile& target = *opens_.at(file.native()).file;
-  events.push_back(u"read " + target.name);
   if (target.readFault && (!target.readsBeforeFault || *target.readsBeforeFault == 0)) {
-    return Transfer{target.readFault->code, 0};
+    return {Status::Failed(target.readFault->code), 0};
   }
   if (target.readsBeforeFault) --*target.readsBeforeFault;
   std::size_t count = 0;
-  while (count < buffer.size() && offset + count < target.bytes.size()) {
+  for (; count < buffer.size() && offset + count < target.bytes.size(); ++count) {
     buffer[count] = target.bytes[offset + count];
-    ++count;
   }
   target.bytesRead += count;
-  return Transfer{0, count};
+  return {Status::Ok(), count};
 }
 
-Transfer FakePlatform::readTable(TableFile& file, std::span<std::uint8_t> buffer) {
+Transfer FakeFileSystem::readTable(TableFile& file, std::span<std::uint8_t> buffer) {
   Open& open = opens_.at(file.native());
-  if (open.file->readFault) return Transfer{open.file->readFault->code, 0};
-  const auto& bytes = open.file->bytes;
-  std::size_t count = 0;
-  while (count < buffer.size() && open.position < bytes.size()) {
-    buffer[count++] = bytes[open.position++];
-  }
-  return Transfer{0, count};
+  if (open.file->readFault) return {Status::Failed(open.file->readFault->code), 0};
+  const Transfer read = readAt(file, open.position, buffer);
+  open.position += read.count;
+  return read;
 }
 
-bool FakePlatform::seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) {
+Status FakeFileSystem::seekTable(TableFile& file, std::uint32_t offset) {
   Open& open = opens_.at(file.native());
-  if (open.file->seekFault) {
-    error = open.file->seekFault->code;
-    return false;
-  }
+  if (open.file->seekFault) return Status::Failed(open.file->seekFault->code);
   open.position = offset;
-  return true;
+  return Status::Ok();
 }
 
-Transfer FakePlatform::writeTable(TableFile& file, std::span<const std::uint8_t> bytes) {
+Transfer FakeFileSystem::writeTable(TableFile& file, std::span<const std::uint8_t> bytes) {
   Open& open = opens_.at(file.native());
-  if (open.file->writeFault) return Transfer{open.file->writeFault->code, 0};
-  if (open.file->writeCount) return Transfer{0, *open.file->writeCount};
+  if (open.file->writeFault) return {Status::Failed(open.file->writeFault->code), 0};
+  if (open.file->writeCount) return {Status::Ok(), *open.file->writeCount};
   auto& content = open.file->bytes;
-  for (std::uint8_t byte : bytes) {
-    if (open.position >= content.size()) content.resize(open.position + 1);
-    content[open.position++] = byte;
-  }
+  if (open.position + bytes.size() > content.size()) content.resize(open.position + bytes.size());
+  std::copy(bytes.begin(), bytes.end(),
+            content.begin() + static_cast<std::ptrdiff_t>(open.position));
+  open.position += bytes.size();
   ++open.file->writes;
-  return Transfer{0, bytes.size()};
+  return {Status::Ok(), bytes.size()};
 }
 
-bool FakePlatform::closeWrittenTable(TableFile& file, ErrorCode& error) {
+Status FakeFileSystem::closeWrittenTable(TableFile& file) {
   const std::optional<Fault> fault = opens_.at(file.native()).file->closeFault;
   releaseTable(file.release());
-  if (fault) error = fault->code;
-  return !fault;
+  return fault ? Status::Failed(fault->code) : Status::Ok();
 }
 
-void FakePlatform::releaseTable(std::intptr_t native) {
+void FakeFileSystem::releaseTable(std::intptr_t native) {
   events.push_back(u"close " + opens_.at(native).file->name);
   opens_.erase(native);
-  --openTables;
+  --openFiles;
 }
 
-void FakePlatform::releaseSearch(std::intptr_t native) {
+void FakeFileSystem::releaseSearch(std::intptr_t native) {
   events.push_back(u"end search");
   searches_.erase(native);
   --openSearches;

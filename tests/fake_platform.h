@@ -1,6 +1,6 @@
-// An in-memory Platform for the unit tests: directories and files live in
-// memory, every call can be made to fail with any code, and the console
-// is recorded line by line.
+// An in-memory platform for the unit tests: directories and files live in
+// memory, every call can be made to fail with any code, and the console is
+// recorded line by line.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +41,23 @@ std::string Utf8(std::u16string_view text);
 std::string Utf8(const std::vector<std::u16string>& texts);  // joined by spaces
 void PrintTo(const ConsoleLine& line, std::ostream* out);
 
-class FakePlatform final : public Platform {
+class FakeConsole final : public Console {
  public:
-  explicit FakePlatform(Dialect dialect = Dialect::Posix) : dialect_(dialect) {}
-  ~FakePlatform() override;
+  explicit FakeConsole(Dialect dialect) : dialect_(dialect) {}
+  std::vector<ConsoleLine> lines;  // as written
+
+  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  // "system text <code>", with a Windows text's CR LF.
+  void appendErrorText(ErrorCode code, std::u16string& out) override;
+
+ private:
+  Dialect dialect_;
+};
+
+class FakeFileSystem final : public FileSystem {
+ public:
+  explicit FakeFileSystem(Dialect dialect) : separator_(PathSeparator(dialect)) {}
+  ~FakeFileSystem() override;
 
   // Set-up. Paths are given without a trailing separator.
   void addDirectory(const std::u16string& path);
@@ -61,30 +74,24 @@ class FakePlatform final : public Platform {
   std::optional<Fault> breakFault;
 
   // What happened.
-  std::vector<ConsoleLine> console;
-  std::vector<std::u16string> events;  // "open x", "read x", "close x", "next", "end search"
-  int openTables = 0;
+  std::vector<std::u16string> events;  // "open x", "close x", "next", "end search"
+  int openFiles = 0;
   int openSearches = 0;
 
-  // Platform.
-  Dialect dialect() const override { return dialect_; }
-  void writeLine(ConsoleStream stream, std::u16string_view text) override;
-  void appendErrorText(ErrorCode code, std::u16string& out) override;
-  bool currentDirectory(std::u16string& path, ErrorCode& error) override;
-  bool pathExists(const std::u16string& path, ErrorCode& error) override;
-  bool startSearch(const std::u16string& directory, DirectorySearch& search, DirectoryEntry& first,
-                   ErrorCode& error) override;
-  SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry, ErrorCode& error) override;
-  bool openTable(const DirectorySearch& search, const std::u16string& directory,
-                 const DirectoryEntry& entry, TableFile& file, ErrorCode& error) override;
-  bool openForReading(const DirectorySearch& search, const std::u16string& directory,
-                      const DirectoryEntry& entry, TableFile& file, std::uint64_t& size,
-                      ErrorCode& error) override;
+  Status currentDirectory(std::u16string& path) override;
+  Status pathExists(const std::u16string& path) override;
+  Status startSearch(const std::u16string& directory, DirectorySearch& search,
+                     DirectoryEntry& first) override;
+  SearchStep nextEntry(DirectorySearch& search, DirectoryEntry& entry) override;
+  Status openTable(const DirectorySearch& search, const std::u16string& directory,
+                   const DirectoryEntry& entry, TableFile& file) override;
+  Status openForReading(const DirectorySearch& search, const std::u16string& directory,
+                        const DirectoryEntry& entry, TableFile& file, std::uint64_t& size) override;
   Transfer readAt(TableFile& file, std::uint64_t offset, std::span<std::uint8_t> buffer) override;
   Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) override;
-  bool seekTable(TableFile& file, std::uint32_t offset, ErrorCode& error) override;
+  Status seekTable(TableFile& file, std::uint32_t offset) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
-  bool closeWrittenTable(TableFile& file, ErrorCode& error) override;
+  Status closeWrittenTable(TableFile& file) override;
 
  private:
   void releaseTable(std::intptr_t native) override;
@@ -93,22 +100,38 @@ class FakePlatform final : public Platform {
   struct Search {
     std::u16string directory;
     std::size_t next = 0;
-    std::size_t delivered = 0;
   };
   struct Open {
     FakeFile* file;
     std::size_t position = 0;
   };
   std::u16string key(std::u16string path) const;
-  FakeFile* open(const DirectorySearch& search, const std::u16string& directory,
-                 const std::u16string& name, TableFile& file, ErrorCode& error);
-  SearchStep deliver(Search& search, DirectoryEntry& entry, ErrorCode& error);
+  SearchStep deliver(Search& state, DirectoryEntry& entry);
+  Status open(const DirectorySearch& search, const std::u16string& directory,
+              const std::u16string& name, TableFile& file, FakeFile*& opened);
 
-  Dialect dialect_;
+  char16_t separator_;
   std::map<std::u16string, std::vector<FakeFile>> directories_;
   std::map<std::intptr_t, Search> searches_;
   std::map<std::intptr_t, Open> opens_;
   std::intptr_t nextHandle_ = 1;
+};
+
+// The system's libraries, or none at all.
+class FakeLibraries final : public SharedLibraries {
+ public:
+  bool missing = false;
+  void* find(const char* library, const char* symbol) override;
+};
+
+// The three, as a run is given them.
+struct FakePlatform {
+  explicit FakePlatform(Dialect dialect = Dialect::Posix)
+      : console(dialect), files(dialect), platform{dialect, console, files, libraries} {}
+  FakeConsole console;
+  FakeFileSystem files;
+  FakeLibraries libraries;
+  Platform platform;
 };
 
 }  // namespace tablemark::testing

@@ -62,23 +62,24 @@ std::int32_t IntegerValue(std::u16string_view text) {
 
 namespace {
 
-ParsedCommandLine ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches) {
-  ParsedCommandLine result;
+// The grammar, the detect word aside. `codePageNamed` says whether a c
+// switch or the second place gave a code page.
+Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
+                  bool& codePageNamed) {
+  Mode mode;
+  const auto ended = [&](Mode::Kind kind) {
+    mode.kind = kind;
+    return mode;
+  };
   const std::size_t count = args.size();
-  if (count <= 1 || count > 5) {
-    result.verdict = CommandLineVerdict::BadUsage;
-    return result;
-  }
-  RunSettings& settings = result.settings;
+  if (count <= 1 || count > 5) return ended(Mode::BadUsage);
   std::size_t i = 1;
   while (i < count) {
     const std::u16string& arg = args[i];
     const bool isSwitch =
         !arg.empty() && switches.characters.find(arg[0]) != std::u16string_view::npos;
     if (isSwitch && switches.gnuWords && (arg == u"--help" || arg == u"--version")) {
-      result.verdict =
-          arg == u"--help" ? CommandLineVerdict::LongHelp : CommandLineVerdict::Version;
-      return result;
+      return ended(arg == u"--help" ? Mode::LongHelp : Mode::Version);
     }
     if (isSwitch) {
       const char16_t letter = arg.size() > 1 ? arg[1] : u'\0';
@@ -86,64 +87,60 @@ ParsedCommandLine ParseGrammar(std::span<const std::u16string> args, SwitchSynta
         case u'?':
         case u'H':
         case u'h':
-          result.verdict = CommandLineVerdict::Help;
-          return result;
+          return ended(Mode::Help);
         case u'C':
         case u'c':
         case u'D':
         case u'd': {
           std::u16string_view value = std::u16string_view(arg).substr(2);
           if (value.empty()) {
-            if (i + 1 >= count) throw MissingSwitchValue{};
+            if (i + 1 >= count) return ended(Mode::MissingValue);
             value = args[++i];
           }
           if (letter == u'C' || letter == u'c') {
-            settings.codePage = IntegerValue(value);
-            settings.codePageNamed = true;
+            mode.codePage = IntegerValue(value);
+            codePageNamed = true;
           } else {
-            settings.fullPath.assign(value);
+            mode.fullPath.assign(value);
           }
           ++i;
           break;
         }
         default:
-          result.verdict = CommandLineVerdict::BadUsage;
-          return result;
+          return ended(Mode::BadUsage);
       }
     } else if (i == 1) {
-      settings.fullPath = arg;
+      mode.fullPath = arg;
       i = 2;
     } else if (i == 2) {
-      settings.codePage = IntegerValue(arg);
-      settings.codePageNamed = true;
+      mode.codePage = IntegerValue(arg);
+      codePageNamed = true;
       i = 3;
     } else {
-      result.verdict = CommandLineVerdict::BadUsage;
-      return result;
+      return ended(Mode::BadUsage);
     }
   }
-  return result;
+  return mode;
 }
 
 }  // namespace
 
 // A small value, copied as cheaply as a reference.
 // cppcheck-suppress passedByValue
-ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
+Mode ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
+  bool codePageNamed = false;
   if (args.size() < 2 || std::find(args.begin() + 1, args.end(), kDetectWord) == args.end()) {
-    return ParseGrammar(args, switches);
+    return ParseGrammar(args, switches, codePageNamed);
   }
   std::vector<std::u16string> rest{args.front()};
   std::copy_if(args.begin() + 1, args.end(), std::back_inserter(rest),
                [](const std::u16string& arg) { return arg != kDetectWord; });
-  ParsedCommandLine result;
-  if (rest.size() > 1) result = ParseGrammar(rest, switches);
+  Mode mode;
+  if (rest.size() > 1) mode = ParseGrammar(rest, switches, codePageNamed);
+  if (mode.kind != Mode::Remark) return mode;
   // Detection writes nothing, so a code page has no use beside it.
-  if (result.verdict == CommandLineVerdict::Run && result.settings.codePageNamed) {
-    result.verdict = CommandLineVerdict::BadUsage;
-  }
-  result.settings.detect = true;
-  return result;
+  mode.kind = codePageNamed ? Mode::BadUsage : Mode::Detect;
+  return mode;
 }
 
 }  // namespace tablemark

@@ -1,5 +1,4 @@
-// The command line: what a run is asked to do, and the exit status it ends
-// with.
+// The command line: what a run is asked to do.
 #pragma once
 
 #include <cstdint>
@@ -11,36 +10,21 @@
 
 namespace tablemark {
 
-enum ExitStatus : int {
-  kAllHandled = 0,  // the scan ended and no table failed; also after help
-  kSomeFailed = 1,  // the scan ended, but a table failed or was refused
-  kRefused = 2,     // usage shown for a bad command line, or the run ended early
-};
-
-struct RunSettings {
+// What the command line asks for: one mode, and what it works on.
+struct Mode {
+  enum Kind {
+    Remark,        // re-mark the tables of `fullPath` to `codePage`
+    Detect,        // read which code page each table's text is in
+    BadUsage,      // show the usage text, exit status 2
+    MissingValue,  // a c or d switch, last, with nothing after its letter
+    Help,          // show the usage text, exit status 0
+    LongHelp,      // --help: the usage text and the long words, exit status 0
+    Version,       // show the program's name and version, exit status 0
+  };
+  Kind kind = Remark;
   std::u16string fullPath;  // empty stands for the current directory
   std::int32_t codePage = 866;
-  bool codePageNamed = false;  // by a c switch or in second place
-  // Read which code page each table's text is in, instead of re-marking.
-  bool detect = false;
 };
-
-enum class CommandLineVerdict {
-  Run,       // settings are filled
-  Help,      // show the usage text, exit status 0
-  LongHelp,  // --help: the usage text and the long words, exit status 0
-  Version,   // show the program's name and version, exit status 0
-  BadUsage,  // show the usage text, exit status 2
-};
-
-struct ParsedCommandLine {
-  CommandLineVerdict verdict = CommandLineVerdict::Run;
-  RunSettings settings;
-};
-
-// Thrown for a c or d switch that is the last argument and has nothing
-// after its letter; the top-level frame reports it as an unexpected error.
-struct MissingSwitchValue {};
 
 // How a dialect marks a switch.
 struct SwitchSyntax {
@@ -59,8 +43,8 @@ SwitchSyntax SwitchSyntaxOf(Dialect dialect);
 inline constexpr std::u16string_view kDetectWord = u"--detect";
 
 // Applies the argument grammar to `args`, whose first element is the
-// program name. Throws MissingSwitchValue as described above.
-ParsedCommandLine ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches);
+// program name.
+Mode ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches);
 
 // The integer value of a text: leading white space (Unicode spaces such as
 // U+00A0 too), one optional sign, then decimal digits of any of the usual

@@ -1,49 +1,55 @@
 #include "cli/entry_point.h"
 
-#include "cli/console_messages.h"
-#include "detect/detect_code_pages.h"
-#include "remark/code_page_marks.h"
-#include "remark/directory_scan.h"
+#include "cli/command_line.h"
+#include "cli/usage.h"
+#include "detect/detect.h"
+#include "remark/remark.h"
+#include "report/exit_status.h"
+#include "report/messages.h"
+#include "table/code_page_marks.h"
 
 namespace tablemark {
 namespace {
 
-ExitStatus Run(Platform& platform, std::span<const std::u16string> args) {
-  const ParsedCommandLine parsed = ParseCommandLine(args, SwitchSyntaxOf(platform.dialect()));
-  switch (parsed.verdict) {
-    case CommandLineVerdict::Help:
-      ShowUsage(platform);
-      return kAllHandled;
-    case CommandLineVerdict::LongHelp:
-      ShowLongHelp(platform);
-      return kAllHandled;
-    case CommandLineVerdict::Version:
-      ShowVersion(platform);
-      return kAllHandled;
-    case CommandLineVerdict::BadUsage:
+ExitStatus Run(const Platform& platform, std::span<const std::u16string> args) {
+  const Mode mode = ParseCommandLine(args, SwitchSyntaxOf(platform.dialect));
+  switch (mode.kind) {
+    case Mode::Remark:
+      // The mark comes first, so a bad code page is reported even when the
+      // directory does not exist.
+      return RemarkDirectory(platform, mode.fullPath, LookupCodePageMark(mode.codePage));
+    case Mode::Detect:
+      return DetectCodePages(platform, mode.fullPath);
+    case Mode::BadUsage:
       ShowUsage(platform);
       return kRefused;
-    case CommandLineVerdict::Run:
-      break;
+    case Mode::MissingValue:
+      ReportToConsole(platform.console, kUnexpectedErrorText, ConsoleStream::Error);
+      return kRefused;
+    case Mode::Help:
+      ShowUsage(platform);
+      return kAllHandled;
+    case Mode::LongHelp:
+      ShowLongHelp(platform);
+      return kAllHandled;
+    case Mode::Version:
+      ShowVersion(platform);
+      return kAllHandled;
   }
-  if (parsed.settings.detect) return DetectCodePages(platform, parsed.settings.fullPath);
-  // The mark comes first, so a bad code page is reported even when the
-  // directory does not exist.
-  const std::uint8_t mark = LookupCodePageMark(parsed.settings.codePage);
-  return ScanDirectory(platform, parsed.settings.fullPath, mark);
+  return kRefused;
 }
 
 }  // namespace
 
-int RunTablemark(Platform& platform, std::span<const std::u16string> args) {
+int RunTablemark(const Platform& platform, std::span<const std::u16string> args) {
   // Handles opened by the run are owned by objects inside Run(), so they are
   // released by the time either handler below runs.
   try {
     return Run(platform, args);
   } catch (const FatalMessage& fatal) {
-    ReportToConsole(platform, fatal.text(), ConsoleStream::Error);
+    ReportToConsole(platform.console, fatal.text(), ConsoleStream::Error);
   } catch (...) {
-    ReportToConsole(platform, kUnexpectedErrorText, ConsoleStream::Error);
+    ReportToConsole(platform.console, kUnexpectedErrorText, ConsoleStream::Error);
   }
   return kRefused;
 }

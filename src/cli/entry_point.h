@@ -4,7 +4,6 @@
 #include <span>
 #include <string>
 
-#include "cli/command_line.h"
 #include "platform/platform.h"
 
 namespace tablemark {
@@ -12,6 +11,6 @@ namespace tablemark {
 // Runs Tablemark on `args` (program name first) and returns the process
 // exit status. Every error that ends the run is reported here; every handle
 // the run opened is released before it returns.
-int RunTablemark(Platform& platform, std::span<const std::u16string> args);
+int RunTablemark(const Platform& platform, std::span<const std::u16string> args);
 
 }  // namespace tablemark

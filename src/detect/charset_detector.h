@@ -1,21 +1,23 @@
 // uchardet, the general detector, behind the one question the guess asks
-// of it. The Windows exe has the library built in; the POSIX program loads
-// the system's library the first time a detector is made, so that a run
-// that only re-marks does not pay for loading it and the C++ runtime it
-// brings.
+// of it. The Windows exe has the library built in; the POSIX program has
+// the platform load the system's library the first time a detector is made,
+// so that a run that only re-marks does not pay for loading it and the C++
+// runtime it brings.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "platform/shared_library.h"
+
 namespace tablemark {
 
 class CharsetDetector {
  public:
   // Throws FatalMessage ("Неожиданная ошибка в функции LoadLibrary()") when
-  // the library cannot be had.
-  CharsetDetector();
+  // the library cannot be had from `libraries`.
+  explicit CharsetDetector(SharedLibraries& libraries);
   ~CharsetDetector();
   CharsetDetector(const CharsetDetector&) = delete;
   CharsetDetector& operator=(const CharsetDetector&) = delete;

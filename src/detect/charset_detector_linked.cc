@@ -5,7 +5,7 @@
 
 namespace tablemark {
 
-CharsetDetector::CharsetDetector() : detector_(uchardet_new()) {}
+CharsetDetector::CharsetDetector(SharedLibraries& /*libraries*/) : detector_(uchardet_new()) {}
 
 CharsetDetector::~CharsetDetector() { uchardet_delete(static_cast<uchardet_t>(detector_)); }
 

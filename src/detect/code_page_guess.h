@@ -49,6 +49,7 @@ inline constexpr std::uint64_t kSparseShare = 6;
 
 class CodePageGuesser {
  public:
+  explicit CodePageGuesser(SharedLibraries& libraries) : detector_(libraries) {}
   // Names the code page of `text`. Where the code page the table is marked
   // with (`markedCodePage`; -1 for a mark of none) reads the text the same
   // as the answer, the marked one is named.

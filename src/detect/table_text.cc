@@ -69,11 +69,32 @@ void AppendValue(std::span<const std::uint8_t> value, std::vector<std::uint8_t>&
   text.push_back('\n');
 }
 
-}  // namespace
-
-std::uint64_t LayoutBytes(std::span<const std::uint8_t, 32> header, std::uint64_t fileSize) {
-  return std::min<std::uint64_t>(Little(header, 8, 2), fileSize);
+// Appends the text of one record (`record` holds recordLength bytes) and
+// notes the memo blocks it names.
+void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& layout,
+                      TextSample& sample) {
+  for (const TextField& field : layout.textFields) {
+    if (field.offset + field.length > record.size()) continue;
+    const auto value = record.subspan(field.offset, field.length);
+    if (field.type == 'M') {
+      if (const std::uint32_t block = MemoBlock(value); block != 0)
+        sample.memoBlocks.push_back(block);
+    } else {
+      AppendValue(field.type == 'V' ? VarcharValue(value) : value, sample.text);
+    }
+  }
 }
+
+// Appends the text of one memo block as read from the memo file (its
+// 8-byte block header first); anything but a text memo adds nothing.
+void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample) {
+  if (block.size() < kMemoBlockHeader || Big(block, 0, 4) != 1) return;
+  const std::size_t length =
+      std::min<std::uint64_t>(Big(block, 4, 4), block.size() - kMemoBlockHeader);
+  AppendValue(block.subspan(kMemoBlockHeader, length), sample.text);
+}
+
+}  // namespace
 
 TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize) {
   TableLayout layout;
@@ -105,22 +126,7 @@ TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileS
   return layout;
 }
 
-void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& layout,
-                      TextSample& sample) {
-  for (const TextField& field : layout.textFields) {
-    if (field.offset + field.length > record.size()) continue;
-    const auto value = record.subspan(field.offset, field.length);
-    if (field.type == 'M') {
-      if (const std::uint32_t block = MemoBlock(value); block != 0)
-        sample.memoBlocks.push_back(block);
-    } else {
-      AppendValue(field.type == 'V' ? VarcharValue(value) : value, sample.text);
-    }
-  }
-}
-
-Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& layout,
-                       TextSample& sample) {
+Transfer SampleRecords(FileReader& table, const TableLayout& layout, TextSample& sample) {
   if (layout.textFields.empty() || layout.records == 0) return {};
   // A place is a run of whole records, at least one however long.
   const std::uint64_t perPlace =
@@ -134,8 +140,8 @@ Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& 
     const std::uint64_t first = places == 1 ? 0 : place * span / (places - 1);
     sample.buffer.resize(perPlace * layout.recordLength);
     const Transfer read =
-        platform.readAt(table, layout.headerLength + first * layout.recordLength, sample.buffer);
-    if (read.error != 0) return read;
+        table.readAt(layout.headerLength + first * layout.recordLength, sample.buffer);
+    if (!read.status.ok()) return read;
     total.count += read.count;
     for (std::size_t at = 0; at + layout.recordLength <= read.count; at += layout.recordLength) {
       AppendRecordText(std::span(sample.buffer).subspan(at, layout.recordLength), layout, sample);
@@ -144,19 +150,11 @@ Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& 
   return total;
 }
 
-void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample) {
-  if (block.size() < kMemoBlockHeader || Big(block, 0, 4) != 1) return;
-  const std::size_t length =
-      std::min<std::uint64_t>(Big(block, 4, 4), block.size() - kMemoBlockHeader);
-  AppendValue(block.subspan(kMemoBlockHeader, length), sample.text);
-}
-
-Transfer SampleMemos(Platform& platform, TableFile& memo, std::uint64_t memoSize,
-                     TextSample& sample) {
+Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, TextSample& sample) {
   if (sample.memoBlocks.empty()) return {};
   std::array<std::uint8_t, kMemoBlockHeader> header{};
-  Transfer read = platform.readAt(memo, 0, header);
-  if (read.error != 0) return read;
+  Transfer read = memo.readAt(0, header);
+  if (!read.status.ok()) return read;
   const std::uint64_t blockSize = read.count == header.size() ? Big(header, 6, 2) : 0;
   if (blockSize == 0) return read;  // no memo can be found in it
   // The blocks the records named, spread over all of them when too many.
@@ -166,11 +164,36 @@ Transfer SampleMemos(Platform& platform, TableFile& memo, std::uint64_t memoSize
     const std::uint64_t offset = blocks[i * blocks.size() / count] * blockSize;
     if (offset < kMemoHeaderSize || offset >= memoSize) continue;
     sample.buffer.resize(std::min<std::uint64_t>(kMemoBlockHeader + kMemoBytes, memoSize - offset));
-    read = platform.readAt(memo, offset, sample.buffer);
-    if (read.error != 0) return read;
+    read = memo.readAt(offset, sample.buffer);
+    if (!read.status.ok()) return read;
     AppendMemoText(std::span(sample.buffer).first(read.count), sample);
   }
   return read;
+}
+
+TableSampler::Outcome TableSampler::readTable(FileReader& table, std::uint64_t size) {
+  const auto failed = [&](Status status) {
+    failure_ = status;
+    return Outcome::Failed;
+  };
+  start_.resize(kHeaderReadBytes);
+  Transfer read = table.readAt(0, start_);
+  if (!read.status.ok() || read.count < TableHeader::kSize) return failed(read.status);
+  std::copy_n(start_.begin(), TableHeader::kSize, header_.bytes.begin());
+  if (!header_.isAcceptedTable()) return Outcome::NotATable;
+  // A header longer than the first read takes a second.
+  const std::uint64_t wanted = std::min<std::uint64_t>(Little(header_.bytes, 8, 2), size);
+  if (wanted > read.count && read.count == start_.size()) {
+    start_.resize(wanted);
+    const Transfer more = table.readAt(read.count, std::span(start_).subspan(read.count));
+    if (!more.status.ok()) return failed(more.status);
+    read.count += more.count;
+  }
+  layout_ = ParseLayout(std::span(start_).first(read.count), size);
+  sample_.clear();
+  read = SampleRecords(table, layout_, sample_);
+  if (!read.status.ok()) return failed(read.status);
+  return Outcome::Read;
 }
 
 }  // namespace tablemark

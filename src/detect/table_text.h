@@ -11,7 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
+#include "table/table_header.h"
 
 namespace tablemark {
 
@@ -57,27 +58,41 @@ struct TextSample {
 // at least the 32 of the header; `fileSize` bounds the records.
 TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize);
 
-// How many bytes of the file's start ParseLayout needs: the header length,
-// bounded by the file.
-std::uint64_t LayoutBytes(std::span<const std::uint8_t, 32> header, std::uint64_t fileSize);
-
-// Appends the text of one record (`record` holds recordLength bytes) and
-// notes the memo blocks it names.
-void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& layout,
-                      TextSample& sample);
-
 // Reads the records of the sample from `table`. A failed read ends the
 // sampling and is returned; what was read by then stays in `sample`.
-Transfer SampleRecords(Platform& platform, TableFile& table, const TableLayout& layout,
-                       TextSample& sample);
+Transfer SampleRecords(FileReader& table, const TableLayout& layout, TextSample& sample);
 
 // Reads the text of the memos the records named from `memo` (`memoSize`
 // bytes long). A failed read is returned.
-Transfer SampleMemos(Platform& platform, TableFile& memo, std::uint64_t memoSize,
-                     TextSample& sample);
+Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, TextSample& sample);
 
-// Appends the text of one memo block as read from the memo file (its
-// 8-byte block header first); anything but a text memo adds nothing.
-void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample);
+// The whole read of one table's text, in the order detection and its
+// benchmark floor both read it: the header, the layout, the sampled records,
+// then, where the records named memos, the memo file's. Reused from table to
+// table, so memory stays flat.
+class TableSampler {
+ public:
+  enum class Outcome { Read, NotATable, Failed };
+  // Reads the table `table`, `size` bytes long. On Failed, `failure()` says
+  // what the system gave (a file shorter than a header fails with code 0).
+  Outcome readTable(FileReader& table, std::uint64_t size);
+  // Whether the records read named memos whose text the memo file holds.
+  bool wantsMemoFile() const { return layout_.readsMemoFile && !sample_.memoBlocks.empty(); }
+  // Adds the memos' text from the memo file `memo`, `size` bytes long.
+  Transfer readMemos(FileReader& memo, std::uint64_t size) {
+    return SampleMemos(memo, size, sample_);
+  }
+
+  const TableHeader& header() const { return header_; }
+  Status failure() const { return failure_; }
+  const std::vector<std::uint8_t>& text() const { return sample_.text; }
+
+ private:
+  std::vector<std::uint8_t> start_;
+  TableHeader header_;
+  TableLayout layout_;
+  TextSample sample_;
+  Status failure_ = Status::Ok();
+};
 
 }  // namespace tablemark

@@ -48,6 +48,9 @@ def main():
     opts = parser.parse_args()
 
     program = os.path.abspath(opts.program)
+    for what, path in (("--program", program), ("--holder", opts.holder)):
+        if path and not os.path.isfile(path):
+            parser.error(f"{what} {path}: no such program (build it first)")
     wine_env = start_wine(os.path.abspath(opts.wine_prefix)) if opts.wine_prefix else None
     if opts.target == "native":
         t = NativeTarget("native", program, dict(without_lc(os.environ), LC_ALL="C.UTF-8"))

@@ -24,17 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   args.push_back(current);
 
   for (auto dialect : {tablemark::Dialect::Windows, tablemark::Dialect::Posix}) {
-    try {
-      const auto parsed = tablemark::ParseCommandLine(args, tablemark::SwitchSyntaxOf(dialect));
-      if (parsed.verdict == tablemark::CommandLineVerdict::Run) {
-        if (args.size() < 2 || args.size() > 5) __builtin_trap();
-        bool fromArgs = parsed.settings.fullPath.empty();
-        for (const auto& arg : args) {
-          if (arg.find(parsed.settings.fullPath) != std::u16string::npos) fromArgs = true;
-        }
-        if (!fromArgs) __builtin_trap();
+    const tablemark::Mode mode =
+        tablemark::ParseCommandLine(args, tablemark::SwitchSyntaxOf(dialect));
+    if (mode.kind == tablemark::Mode::Remark || mode.kind == tablemark::Mode::Detect) {
+      if (mode.kind == tablemark::Mode::Remark && (args.size() < 2 || args.size() > 5)) {
+        __builtin_trap();
       }
-    } catch (const tablemark::MissingSwitchValue&) {
+      bool fromArgs = mode.fullPath.empty();
+      for (const auto& arg : args) {
+        if (arg.find(mode.fullPath) != std::u16string::npos) fromArgs = true;
+      }
+      if (!fromArgs) __builtin_trap();
     }
   }
   for (const auto& arg : args) (void)tablemark::IntegerValue(arg);

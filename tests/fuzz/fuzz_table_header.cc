@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fake_platform.h"
-#include "remark/table_header.h"
+#include "remark/header_patch.h"
 
 using tablemark::testing::FakeFile;
 using tablemark::testing::FakePlatform;
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (before.size() > 64) before.resize(64);
 
   FakePlatform platform;
-  platform.addDirectory(u"/d");
-  FakeFile& fake = platform.addFile(u"/d", u"t.dbf", before);
+  platform.files.addDirectory(u"/d");
+  FakeFile& fake = platform.files.addFile(u"/d", u"t.dbf", before);
   if (faults & 1) fake.readFault = Fault{faults >> 4};
   if (faults & 2) fake.seekFault = Fault{faults >> 4};
   if (faults & 4) fake.writeFault = Fault{faults >> 4};
@@ -31,21 +31,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     tablemark::DirectorySearch search;
     tablemark::DirectoryEntry entry;
-    tablemark::ErrorCode error = 0;
-    if (!platform.startSearch(u"/d/", search, entry, error)) __builtin_trap();
+    if (!platform.files.startSearch(u"/d/", search, entry).ok()) __builtin_trap();
     tablemark::TableFile file;
-    if (!platform.openTable(search, u"/d/", entry, file, error)) __builtin_trap();
-    tablemark::MessageBuffer message;
-    outcome = tablemark::CheckAndPatchHeader(platform, file, u"t.dbf", mark, message);
+    if (!platform.files.openTable(search, u"/d/", entry, file).ok()) __builtin_trap();
+    outcome =
+        tablemark::CheckAndPatchHeader(platform.files, platform.console, file, u"t.dbf", mark);
   }
-  if (platform.openTables != 0) __builtin_trap();
+  if (platform.files.openFiles != 0) __builtin_trap();
   if (fake.bytes.size() != before.size()) __builtin_trap();
   for (std::size_t i = 0; i < before.size(); ++i) {
     const bool mayDiffer = i == 29 && outcome == tablemark::PatchOutcome::Patched;
     if (!mayDiffer && fake.bytes[i] != before[i]) __builtin_trap();
   }
   if (outcome == tablemark::PatchOutcome::Patched && fake.bytes[29] != mark) __builtin_trap();
-  const bool reported = !platform.console.empty();
+  const bool reported = !platform.console.lines.empty();
   if (reported != tablemark::CountsAsFailed(outcome)) __builtin_trap();
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "detect/detect_code_pages.h"
+#include "detect/detect.h"
 #include "fake_platform.h"
 
 using tablemark::testing::FakePlatform;
@@ -19,18 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> table(data + 2, data + 2 + split);
   const std::vector<std::uint8_t> memo(data + 2 + split, data + size);
 
-  FakePlatform platform;
-  platform.addDirectory(u"/d");
-  platform.addFile(u"/d", u"t.dbf", table);
-  platform.addFile(u"/d", u"t.fpt", memo);
+  FakePlatform fake;
+  fake.files.addDirectory(u"/d");
+  fake.files.addFile(u"/d", u"t.dbf", table);
+  fake.files.addFile(u"/d", u"t.fpt", memo);
   try {
-    (void)tablemark::DetectCodePages(platform, u"/d");
+    (void)tablemark::DetectCodePages(fake.platform, u"/d");
   } catch (...) {
     __builtin_trap();  // a table's bytes never end the run
   }
-  if (platform.openTables != 0 || platform.openSearches != 0) __builtin_trap();
-  const auto& readTable = platform.file(u"/d", u"t.dbf");
-  const auto& readMemo = platform.file(u"/d", u"t.fpt");
+  if (fake.files.openFiles != 0 || fake.files.openSearches != 0) __builtin_trap();
+  const auto& readTable = fake.files.file(u"/d", u"t.dbf");
+  const auto& readMemo = fake.files.file(u"/d", u"t.fpt");
   if (readTable.bytes != table || readMemo.bytes != memo) __builtin_trap();
   if (readTable.writes != 0 || readMemo.writes != 0) __builtin_trap();
   if (readTable.bytesRead > (1u << 21) || readMemo.bytesRead > (1u << 17)) __builtin_trap();

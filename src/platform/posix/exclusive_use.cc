@@ -65,27 +65,19 @@ ExclusiveUse ExclusiveUseOfDirectory(int directoryFd) {
 #endif
 }
 
-bool TakeExclusiveUse(int fd, ExclusiveUse scheme, ErrorCode& error) {
+Status TakeExclusiveUse(int fd, ExclusiveUse scheme) {
   if (scheme == ExclusiveUse::Lease) {
     switch (TakeWriteLease(fd)) {
       case LeaseAnswer::Granted:
-        return true;
+        return Status::Ok();
       case LeaseAnswer::InUse:
-        error = EAGAIN;
-        return false;
+        return Status::Failed(EAGAIN);
       case LeaseAnswer::NotHad:
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-          error = errno;
-          return false;
-        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Status::Failed(errno);
         break;
     }
   }
-  if (!WholeFileWriteLock(fd)) {
-    error = errno;
-    return false;
-  }
-  return true;
+  return WholeFileWriteLock(fd) ? Status::Ok() : Status::Failed(errno);
 }
 
 }  // namespace tablemark::posix

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/status.h"
 
 namespace tablemark::posix {
 
@@ -37,7 +37,7 @@ ExclusiveUse ExclusiveUseFor(Kernel kernel, std::int64_t fileSystemType);
 ExclusiveUse ExclusiveUseOfDirectory(int directoryFd);
 
 // Takes the open table `fd` for exclusive use; refused, with the system's
-// code in `error`, while another program is using it.
-bool TakeExclusiveUse(int fd, ExclusiveUse scheme, ErrorCode& error);
+// code, while another program is using it.
+Status TakeExclusiveUse(int fd, ExclusiveUse scheme);
 
 }  // namespace tablemark::posix

@@ -50,8 +50,11 @@ def fifos_left_closed(t, paths):
         # had the run opened it, the writer would be through.
         for path in paths:
             through = threading.Event()
+            # A daemon: should the run never come to `after`, the writer
+            # still waiting must not keep the runner from ending.
             writer = threading.Thread(
-                target=lambda p=path, e=through: (os.close(os.open(p, os.O_WRONLY)), e.set()))
+                target=lambda p=path, e=through: (os.close(os.open(p, os.O_WRONLY)), e.set()),
+                daemon=True)
             writer.start()
             writers.append((path, through, writer))
 

@@ -1,0 +1,50 @@
+#include "cli/usage.h"
+
+#include "report/messages.h"
+
+namespace tablemark {
+
+std::u16string UsageText(Dialect dialect) {
+  const bool windows = dialect == Dialect::Windows;
+  std::u16string text;
+  text += u"\n";
+  text += u"Использование: ";
+  text += u"\n";
+  text += windows ? u">Tablemark.exe [[{/|-}d] <\"FullPath\">] [[{/|-}c] <CodePage>] | {/|-}h"
+                  : u"$ tablemark [[-d] <\"FullPath\">] [[-c] <CodePage>] | -h";
+  text += u"\n\n";
+  text += u"Параметры по умолчанию: ";
+  text += u"\n";
+  text += u"   <\"FullPath\"> - текущий каталог";
+  text += u"\n";
+  text += u"   <CodePage>   - 866";
+  text += u"\n\n";
+  text += u"Пример вызова: ";
+  text += u"\n";
+  text += windows ? u">Tablemark.exe /d \"C:\\Documents and Settings\\All Users\\Data\" /c 1251"
+                  : u"$ tablemark -d \"/home/user/data\" -c 1251";
+  return text;
+}
+
+void ShowUsage(const Platform& platform) {
+  ReportToConsole(platform.console, UsageText(platform.dialect), ConsoleStream::Output);
+}
+
+void ShowLongHelp(const Platform& platform) {
+  std::u16string text = UsageText(platform.dialect);
+  text += u"\n\n";
+  text += u"Кодовая страница текста таблиц (ничего не изменяется): ";
+  text += u"\n";
+  text += u"$ tablemark --detect [[-d] <\"FullPath\">]";
+  text += u"\n";
+  text += u"   Строка на таблицу: имя, кодовая страница по метке, кодовая страница текста";
+  text += u"\n";
+  text += u"   (- только ASCII или нет текста, ? нет уверенности)";
+  ReportToConsole(platform.console, text, ConsoleStream::Output);
+}
+
+void ShowVersion(const Platform& platform) {
+  ReportToConsole(platform.console, u"tablemark " TABLEMARK_VERSION, ConsoleStream::Output);
+}
+
+}  // namespace tablemark

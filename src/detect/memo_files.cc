@@ -1,0 +1,37 @@
+#include "detect/memo_files.h"
+
+#include <algorithm>
+
+#include "table/table_files.h"
+
+namespace tablemark {
+namespace {
+
+bool Before(const DirectoryEntry& a, const DirectoryEntry& b) {
+  return BeforeIgnoringCase(a.name, b.name);
+}
+
+}  // namespace
+
+void MemoFiles::listed(const DirectoryEntry& entry) {
+  if (HasMemoExtension(entry.name)) entries_.push_back(entry);
+}
+
+const DirectoryEntry* MemoFiles::find(std::u16string_view memoName) {
+  // Sorted once, by name without letter case, so that a directory of many
+  // tables costs a search per table, not a pass over every memo file.
+  if (!sorted_) {
+    std::stable_sort(entries_.begin(), entries_.end(), Before);
+    sorted_ = true;
+  }
+  DirectoryEntry wanted;
+  wanted.name = memoName;
+  const auto [first, last] = std::equal_range(entries_.begin(), entries_.end(), wanted, Before);
+  const DirectoryEntry* found = first == last ? nullptr : &*first;
+  for (auto candidate = first; candidate != last; ++candidate) {
+    if (candidate->name == memoName) found = &*candidate;
+  }
+  return found;
+}
+
+}  // namespace tablemark

@@ -1,0 +1,21 @@
+// The console on Windows: the OEM code page, and the system's texts.
+#pragma once
+
+#include <string>
+
+#include "platform/console.h"
+
+namespace tablemark::win32 {
+
+class Win32Console final : public Console {
+ public:
+  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  void appendErrorText(ErrorCode code, std::u16string& out) override;
+
+ private:
+  // Reused: the wide form of a line, and its OEM bytes.
+  std::wstring wide_;
+  std::string bytes_;
+};
+
+}  // namespace tablemark::win32

@@ -1,0 +1,23 @@
+#include "table/code_page_marks.h"
+
+#include "report/messages.h"
+
+namespace tablemark {
+
+std::uint8_t LookupCodePageMark(std::int32_t codePage) {
+  for (const CodePageMarkEntry& row : CodePageMarkTable) {
+    if (row.codePage == codePage) {
+      return static_cast<std::uint8_t>(row.mark & 0xFF);
+    }
+  }
+  throw FatalMessage(std::u16string(kBadCodePageText));
+}
+
+std::int32_t CodePageOfMark(std::uint8_t mark) {
+  for (const CodePageMarkEntry& row : CodePageMarkTable) {
+    if ((row.mark & 0xFF) == mark) return row.codePage;
+  }
+  return -1;
+}
+
+}  // namespace tablemark

@@ -1,0 +1,45 @@
+// Which files are tables: the eight extensions of table-type files, and the
+// memo file that goes with each.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace tablemark {
+
+struct TableExtension {
+  std::u16string_view table;  // in capitals
+  std::u16string_view memo;   // the memo file's extension beside it
+};
+
+inline constexpr std::array<TableExtension, 8> TableExtensionList{{
+    {u"DBF", u"FPT"},
+    {u"SCX", u"SCT"},
+    {u"VCX", u"VCT"},
+    {u"FRX", u"FRT"},
+    {u"LBX", u"LBT"},
+    {u"MNX", u"MNT"},
+    {u"DBC", u"DCT"},
+    {u"PJX", u"PJT"},
+}};
+
+// Whether two names are the same with the letters a-z taken as A-Z, as
+// names are compared in these files' world; no other character is folded.
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b);
+// Whether `a` sorts before `b` so compared.
+bool BeforeIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+// True when `name` ends in a full stop and exactly three characters that,
+// with a-z upper-cased, are one of the table extensions.
+bool HasTableExtension(std::u16string_view name);
+
+// True when `name`'s extension is a memo file's, in any letter case.
+bool HasMemoExtension(std::u16string_view name);
+
+// The memo file's name for a table's name ("a.fpt" for "a.dbf", "A.SCT" for
+// "A.SCX"), in the letter case of the table's extension; empty for a name
+// without a table extension.
+std::u16string MemoFileName(std::u16string_view tableName);
+
+}  // namespace tablemark

@@ -1,0 +1,168 @@
+#include "detect/detect.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "detect/code_page_guess.h"
+#include "detect/detect_line.h"
+#include "detect/table_bytes.h"
+#include "fake_platform.h"
+
+namespace tablemark {
+namespace {
+
+using testing::Block;
+using testing::Bytes;
+using testing::ConsoleLine;
+using testing::FakePlatform;
+using testing::Fault;
+using testing::Field;
+using testing::Lines;
+using testing::Memo;
+using testing::Russian;
+using testing::Table;
+using testing::Text;
+
+TEST(DetectCodePages, OneLinePerTableAndEveryFailureReported) {
+  FakePlatform fake;
+  fake.files.addDirectory(u"/d");
+  const std::vector<Field> text{{'C', 40}};
+  fake.files.addFile(u"/d", u"right.dbf", Table(0xC9, text, Lines(Russian(true), 40)));
+  fake.files.addFile(u"/d", u"dos.dbf", Table(0x65, text, Lines(Russian(false), 40)));
+  fake.files.addFile(u"/d", u"ascii.dbf", Table(0x00, text, {{Text("plain")}}));
+  fake.files.addFile(u"/d", u"odd\tname\\.dbf", Table(0x8C, text, {}));
+  fake.files.addFile(u"/d", u"binary.dbf",
+                     Table(0x03, {{'C', 4, 0x04}, {'N', 4}}, {{Bytes(4, 0xE9), Bytes(4, 0xE9)}}));
+  fake.files.addFile(u"/d", u"wrong.dbf", Table(0xC9, text, Lines(Russian(false), 40)));
+  fake.files.addFile(u"/d", u"locked.dbf", Table(0xC9, text, {})).openFault = Fault{11};
+  fake.files.addFile(u"/d", u"broken.dbf", Table(0xC9, text, {})).readFault = Fault{5};
+  auto& late = fake.files.addFile(u"/d", u"late.dbf", Table(0xC9, text, Lines(Russian(true), 40)));
+  late.readFault = Fault{5};
+  late.readsBeforeFault = 1;  // the header reads, the records do not
+  fake.files.addFile(u"/d", u"short.dbf", Bytes(31, 0));
+  fake.files.addFile(u"/d", u"foreign.dbf", Bytes(64, 0x8B));
+  fake.files.addFile(u"/d", u"notes.txt", Text("not a table"));
+
+  EXPECT_EQ(DetectCodePages(fake.platform, u"/d"), kSomeFailed);
+  const auto out = [](const char16_t* line) { return ConsoleLine{ConsoleStream::Output, line}; };
+  const auto err = [](const char16_t* line) { return ConsoleLine{ConsoleStream::Error, line}; };
+  EXPECT_EQ(
+      fake.console.lines,
+      (std::vector<ConsoleLine>{
+          out(u"right.dbf\t1251\t1251"),
+          out(u"dos.dbf\t866\t866"),
+          out(u"ascii.dbf\t0\t-"),
+          out(u"odd\\tname\\\\.dbf\t0x8C\t-"),
+          out(u"binary.dbf\t1252\t-"),
+          out(u"wrong.dbf\t1251\t866"),
+          err(u"Для файла locked.dbf, в функции CreateFile() возникла ошибка 11: system text 11"),
+          err(u"Для файла broken.dbf, в функции ReadFile() возникла ошибка 5: system text 5"),
+          err(u"Для файла late.dbf, в функции ReadFile() возникла ошибка 5: system text 5"),
+          err(u"Для файла short.dbf в функции ReadFile() возникла неожиданная ошибка"),
+          err(u"Файл foreign.dbf не является Visual Foxpro таблицей"),
+      }));
+  EXPECT_EQ(fake.files.openFiles, 0);
+  EXPECT_EQ(fake.files.openSearches, 0);
+  for (const char16_t* name : {u"right.dbf", u"wrong.dbf", u"ascii.dbf"}) {
+    EXPECT_EQ(fake.files.file(u"/d", name).writes, 0);
+  }
+}
+
+TEST(DetectCodePages, MarksThatAgreeWithTheTextExitZero) {
+  FakePlatform fake;
+  fake.files.addDirectory(u"/d");
+  fake.files.addFile(u"/d", u"a.dbf", Table(0xC9, {{'C', 40}}, Lines(Russian(true), 40)));
+  fake.files.addFile(u"/d", u"b.dbf", Table(0x00, {{'C', 40}}, {{Text("ascii only")}}));
+  EXPECT_EQ(DetectCodePages(fake.platform, u"/d"), kAllHandled);
+}
+
+TEST(DetectCodePages, MemoText) {
+  const Bytes prose = Russian(true);
+  std::vector<std::uint32_t> blocks;
+  const Bytes memo = Memo({prose, prose, prose}, blocks);
+  std::vector<std::vector<Bytes>> rows;
+  for (const std::uint32_t block : blocks) rows.push_back({Text("x"), Block(block)});
+  const Bytes table = Table(0x65, {{'C', 4}, {'M', 4}}, rows, 0x02);
+  struct Case {
+    const char* what;
+    std::u16string memoName;  // empty: none
+    std::optional<Fault> openFault, readFault;
+    std::vector<ConsoleLine> console;
+  };
+  const std::vector<Case> cases{
+      {"memo text found, in another letter case",
+       u"T.FPT",
+       {},
+       {},
+       {{ConsoleStream::Output, u"t.dbf\t866\t1251"}}},
+      {"memo file missing",
+       u"",
+       {},
+       {},
+       {{ConsoleStream::Error, u"Для файла t.dbf не найден мемо-файл t.fpt"},
+        {ConsoleStream::Output, u"t.dbf\t866\t-"}}},
+      {"memo file cannot be opened",
+       u"t.fpt",
+       Fault{13},
+       {},
+       {{ConsoleStream::Error,
+         u"Для файла t.fpt, в функции CreateFile() возникла ошибка 13: system text 13"},
+        {ConsoleStream::Output, u"t.dbf\t866\t-"}}},
+      {"memo file cannot be read",
+       u"t.fpt",
+       {},
+       Fault{5},
+       {{ConsoleStream::Error,
+         u"Для файла t.fpt, в функции ReadFile() возникла ошибка 5: system text 5"},
+        {ConsoleStream::Output, u"t.dbf\t866\t-"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform fake;
+    fake.files.addDirectory(u"/d");
+    fake.files.addFile(u"/d", u"t.dbf", table);
+    if (!c.memoName.empty()) {
+      auto& file = fake.files.addFile(u"/d", c.memoName, memo);
+      file.openFault = c.openFault;
+      file.readFault = c.readFault;
+    }
+    EXPECT_EQ(DetectCodePages(fake.platform, u"/d"), kSomeFailed);
+    EXPECT_EQ(fake.console.lines, c.console);
+  }
+}
+
+TEST(DetectCodePages, Columns) {
+  const std::vector<std::pair<std::uint8_t, std::u16string>> marks{
+      {0x01, u"437"},  {0x00, u"0"},    {0xCB, u"1253"},
+      {0xCA, u"1254"}, {0x8C, u"0x8C"}, {0x0A, u"0x0A"}};
+  for (const auto& [mark, column] : marks) EXPECT_EQ(MarkColumn(mark), column) << int{mark};
+  const std::vector<std::pair<std::u16string, std::u16string>> names{
+      {u"a.dbf", u"a.dbf"},
+      {u"a\tb.dbf", u"a\\tb.dbf"},
+      {u"a\nb.dbf", u"a\\nb.dbf"},
+      {u"a\\b.dbf", u"a\\\\b.dbf"},
+      {u"\x1b[31m.dbf", u"\\x1B[31m.dbf"},
+      {u"\x7f\u0085.dbf", u"\\x7F\\x85.dbf"},
+      {u"é.dbf", u"é.dbf"}};
+  for (const auto& [name, shown] : names) {
+    std::u16string out;
+    AppendEscaped(name, out);
+    EXPECT_EQ(out, shown) << testing::Utf8(name);
+  }
+  const std::vector<std::pair<std::string, bool>> utf8{{"plain", false},
+                                                       {"caf\xC3\xA9", true},
+                                                       {"\xC3\xA9 cut \xE2\x82", true},
+                                                       {"\xE2\x82\nnext", false},
+                                                       {"\xC3(", false},
+                                                       {"\xC0\x80", false},
+                                                       {"\xED\xA0\x80", false},
+                                                       {"\xF4\x90\x80\x80", false},
+                                                       {"caf\xE9", false}};
+  for (const auto& [text, expected] : utf8) {
+    EXPECT_EQ(IsUtf8(Text(text)), expected) << ::testing::PrintToString(text);
+  }
+}
+
+}  // namespace
+}  // namespace tablemark

@@ -1,0 +1,103 @@
+#include "detect/table_text.h"
+
+#include <gtest/gtest.h>
+
+#include "detect/table_bytes.h"
+
+namespace tablemark {
+namespace {
+
+using testing::Block;
+using testing::Bytes;
+using testing::BytesReader;
+using testing::Memo;
+using testing::Table;
+using testing::Text;
+
+// Hostile tables: whatever the numbers say, reading stays inside the file
+// and the buffers (the sanitizer builds and the fuzz target watch that);
+// here, what is still read.
+TEST(TableText, UntrustedLayout) {
+  const Bytes good =
+      Table(0x00, {{'C', 8}, {'V', 8}, {'C', 8, 0x04}, {'M', 4}},
+            {{Text("alpha"), Bytes{'v', 'a', 'r', 0, 0, 0, 0, 3}, Text("binary"), Block(0)}});
+  struct Case {
+    const char* what;
+    std::size_t at;  // byte changed, and its new value
+    std::uint8_t value;
+    std::string text;
+  };
+  const std::vector<Case> cases{
+      {"as made", 0, 0x30, "alpha\nvar\n"},
+      {"header length beyond the file", 9, 0xFF, ""},
+      {"record length 0", 10, 0, ""},
+      {"record length beyond the file", 11, 0xFF, ""},
+      {"more records than the file holds", 7, 0x7F, "alpha\nvar\n"},
+      {"no descriptor terminator", 32 + 32 * 4, 0x20, "alpha\nvar\n"},
+      {"field past the record", 32 + 16, 0xF0, "var\n"},
+      {"field at offset 0", 32 + 12, 0, "var\n"},
+      {"binary flag on the varchar", 32 + 32 + 18, 0x04, "alpha\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = good;
+    bytes[c.at] = c.value;
+    BytesReader reader(bytes);
+    TextSample sample;
+    EXPECT_TRUE(SampleRecords(reader, ParseLayout(bytes, bytes.size()), sample).status.ok());
+    EXPECT_EQ(std::string(sample.text.begin(), sample.text.end()), c.text);
+  }
+}
+
+TEST(TableText, UntrustedMemoBlocks) {
+  std::vector<std::uint32_t> blocks;
+  const Bytes memo = Memo({Text("first"), Text("second")}, blocks);
+  struct Case {
+    const char* what;
+    std::vector<std::uint32_t> named;
+    std::vector<std::pair<std::size_t, std::uint8_t>> changes;  // bytes of the memo file
+    std::string text;
+  };
+  const std::uint32_t second = blocks[1];
+  const std::vector<Case> cases{
+      {"as made", blocks, {}, "first\nsecond\n"},
+      {"block past the file", {0xFFFFFFFF, second}, {}, "second\n"},
+      {"block inside the header, which looks like a text memo",
+       {1, second},
+       {{67, 1}, {71, 2}, {72, 'h'}, {73, 'i'}},
+       "second\n"},
+      {"block size 0", blocks, {{7, 0}}, ""},
+      {"length past the file", {second}, {{second * 64 + 4, 0xFF}}, "second\n"},
+      {"not a text memo", {second}, {{second * 64 + 3, 2}}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = memo;
+    for (const auto& [at, value] : c.changes) bytes[at] = value;
+    BytesReader reader(bytes);
+    TextSample sample;
+    sample.memoBlocks = c.named;
+    EXPECT_TRUE(SampleMemos(reader, bytes.size(), sample).status.ok());
+    EXPECT_EQ(std::string(sample.text.begin(), sample.text.end()), c.text);
+  }
+}
+
+// A large table costs about what a small one does, and is read across the
+// whole length it really has, not only at its start.
+TEST(TableText, SampleIsBoundedAndSpread) {
+  std::vector<std::vector<Bytes>> rows(200000, std::vector<Bytes>{Text("x")});
+  rows.front() = {Text("first")};
+  rows.back() = {Text("last")};
+  Bytes bytes = Table(0x03, {{'C', 9}}, rows);
+  bytes[7] = 0x7F;  // the header claims far more records than the file holds
+  BytesReader reader(bytes);
+  TextSample sample;
+  EXPECT_TRUE(SampleRecords(reader, ParseLayout(bytes, bytes.size()), sample).status.ok());
+  const std::string text(sample.text.begin(), sample.text.end());
+  EXPECT_EQ(text.substr(0, 8), "first\nx\n");
+  EXPECT_EQ(text.substr(text.size() - 7), "x\nlast\n");
+  EXPECT_LT(reader.bytesRead, 80 * 1024u);
+}
+
+}  // namespace
+}  // namespace tablemark
