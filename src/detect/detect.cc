@@ -19,7 +19,7 @@ bool MarkIsWrong(std::uint8_t mark, const TextVerdict& verdict) {
     case TextVerdict::Kind::Unsure:
       return false;
     case TextVerdict::Kind::CodePage:
-      return verdict.codePage != CodePageOfMark(mark);
+      return verdict.codePage != CodePageMarkStandsFor(mark);
     case TextVerdict::Kind::Encoding:
       return true;
   }
@@ -55,7 +55,7 @@ class Detect final : public TableVisitor {
     // text only.
     const bool memoFailed = sampler_.wantsMemoFile() && !readMemos(table);
     const std::uint8_t mark = sampler_.header().codePageMark();
-    const TextVerdict verdict = guesser_.guess(sampler_.text(), CodePageOfMark(mark));
+    const TextVerdict verdict = guesser_.guess(sampler_.text(), CodePageMarkStandsFor(mark));
     shown_.clear();
     console_.appendShownName(name, shown_);
     ComposeDetectLine(shown_, mark, verdict, line_);
@@ -81,7 +81,7 @@ class Detect final : public TableVisitor {
   }
 
   bool readMemos(const FoundTable& table) {
-    const std::u16string memoName = MemoFileName(table.entry.name);
+    const std::u16string memoName = MemoFileName(table.entry.name, sampler_.memoFormat());
     const DirectoryEntry* memo = memoFiles_.find(memoName);
     if (memo == nullptr) {
       ReportMissingMemo(console_, table.entry.name, memoName);

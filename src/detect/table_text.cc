@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace tablemark {
 namespace {
@@ -13,6 +14,9 @@ constexpr std::uint8_t kBinaryField = 0x04;
 constexpr std::uint8_t kHasMemoFile = 0x02;
 constexpr std::uint64_t kMemoHeaderSize = 512;
 constexpr std::size_t kMemoBlockHeader = 8;
+constexpr std::uint64_t kDBaseBlock = 512;
+constexpr std::uint8_t kDBaseMemoEnd = 0x1A;
+constexpr std::uint8_t kDBaseWithMemo = 0x83;
 
 std::uint32_t Little(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t width) {
   std::uint32_t value = 0;
@@ -26,13 +30,42 @@ std::uint32_t Big(std::span<const std::uint8_t> bytes, std::size_t at, std::size
   return value;
 }
 
-// Visual FoxPro tables give each field's place in the record; older ones
-// lay the fields one after the other.
-bool GivesFieldOffsets(std::uint8_t type) { return type >= 0x30 && type <= 0x32; }
+// Visual FoxPro tables give each field's place in the record and its
+// flags; older ones lay the fields one after the other, and their writers
+// leave whatever they like in those descriptor bytes.
+bool IsVisualFoxPro(std::uint8_t type) { return type >= 0x30 && type <= 0x32; }
 
-// FoxPro 2.x says it has a memo file by its type, Visual FoxPro by a flag.
+// FoxPro 2.x and dBase III say they have a memo file by their type, Visual
+// FoxPro by a flag.
 bool SaysItHasMemoFile(std::uint8_t type, std::uint8_t flags) {
-  return (flags & kHasMemoFile) != 0 || type == 0xF5;
+  return (flags & kHasMemoFile) != 0 || type == 0xF5 || type == kDBaseWithMemo;
+}
+
+// Whether a value is plainly not text, whatever its field says: a NUL
+// before its trailing padding, control characters beyond a stray one or
+// two, or the opening of a common binary format (real tables keep pictures
+// and OLE objects in plain memo fields).
+bool LooksBinary(std::span<const std::uint8_t> value) {
+  const auto opens = [&](std::string_view signature) {
+    return value.size() >= signature.size() &&
+           std::equal(signature.begin(), signature.end(), value.begin(),
+                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+  };
+  // A bitmap's "BM" is followed by its size and four zero bytes.
+  const bool bitmap = opens("BM") && value.size() >= 10 &&
+                      std::all_of(value.begin() + 6, value.begin() + 10,
+                                  [](std::uint8_t b) { return b == 0; });
+  if (bitmap || opens("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") || opens("\x89PNG\r\n\x1A\n") ||
+      opens("GIF8") || opens("\xFF\xD8\xFF") || opens("PK\x03\x04")) {
+    return true;
+  }
+  std::size_t controls = 0;
+  for (const std::uint8_t b : value) {
+    if (b == 0) return true;
+    const bool layout = b == '\t' || b == '\n' || b == '\r' || b == '\f' || b == 0x1A;
+    if ((b < 0x20 && !layout) || b == 0x7F) ++controls;
+  }
+  return controls > 2 || controls * 16 > value.size();
 }
 
 // The block a memo field names: 4 bytes in Visual FoxPro, 10 digits in
@@ -64,7 +97,7 @@ std::span<const std::uint8_t> VarcharValue(std::span<const std::uint8_t> value) 
 void AppendValue(std::span<const std::uint8_t> value, std::vector<std::uint8_t>& text) {
   while (!value.empty() && (value.back() == ' ' || value.back() == 0))
     value = value.first(value.size() - 1);
-  if (value.empty()) return;
+  if (value.empty() || LooksBinary(value)) return;
   text.insert(text.end(), value.begin(), value.end());
   text.push_back('\n');
 }
@@ -85,9 +118,15 @@ void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& l
   }
 }
 
-// Appends the text of one memo block as read from the memo file (its
-// 8-byte block header first); anything but a text memo adds nothing.
-void AppendMemoText(std::span<const std::uint8_t> block, TextSample& sample) {
+// Appends the text of one memo as read from the memo file. A FoxPro memo
+// has an 8-byte block header, and anything but a text memo adds nothing; a
+// dBase III memo runs to its first 0x1A.
+void AppendMemoText(std::span<const std::uint8_t> block, MemoFormat format, TextSample& sample) {
+  if (format == MemoFormat::DBase) {
+    AppendValue(block.first(std::find(block.begin(), block.end(), kDBaseMemoEnd) - block.begin()),
+                sample.text);
+    return;
+  }
   if (block.size() < kMemoBlockHeader || Big(block, 0, 4) != 1) return;
   const std::size_t length =
       std::min<std::uint64_t>(Big(block, 4, 4), block.size() - kMemoBlockHeader);
@@ -114,15 +153,17 @@ TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileS
     const auto descriptor = start.subspan(at, kDescriptorSize);
     const char fieldType = static_cast<char>(descriptor[11]);
     const std::uint32_t length = descriptor[16];
-    const std::uint64_t offset = GivesFieldOffsets(type) ? Little(descriptor, 12, 4) : next;
+    const bool visualFoxPro = IsVisualFoxPro(type);
+    const std::uint64_t offset = visualFoxPro ? Little(descriptor, 12, 4) : next;
     next = offset + length;
     const bool text = fieldType == 'C' || fieldType == 'V' || fieldType == 'M';
-    if (!text || (descriptor[18] & kBinaryField) != 0) continue;
+    if (!text || (visualFoxPro && (descriptor[18] & kBinaryField) != 0)) continue;
     if (offset == 0 || length == 0 || offset + length > layout.recordLength) continue;
     layout.textFields.push_back({static_cast<std::uint32_t>(offset), length, fieldType});
     memoText = memoText || fieldType == 'M';
   }
   layout.readsMemoFile = memoText && SaysItHasMemoFile(type, start[28]);
+  layout.memoFormat = type == kDBaseWithMemo ? MemoFormat::DBase : MemoFormat::FoxPro;
   return layout;
 }
 
@@ -150,13 +191,18 @@ Transfer SampleRecords(FileReader& table, const TableLayout& layout, TextSample&
   return total;
 }
 
-Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, TextSample& sample) {
+Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, MemoFormat format,
+                     TextSample& sample) {
   if (sample.memoBlocks.empty()) return {};
-  std::array<std::uint8_t, kMemoBlockHeader> header{};
-  Transfer read = memo.readAt(0, header);
-  if (!read.status.ok()) return read;
-  const std::uint64_t blockSize = read.count == header.size() ? Big(header, 6, 2) : 0;
-  if (blockSize == 0) return read;  // no memo can be found in it
+  Transfer read;
+  std::uint64_t blockSize = kDBaseBlock;
+  if (format == MemoFormat::FoxPro) {
+    std::array<std::uint8_t, kMemoBlockHeader> header{};
+    read = memo.readAt(0, header);
+    if (!read.status.ok()) return read;
+    blockSize = read.count == header.size() ? Big(header, 6, 2) : 0;
+    if (blockSize == 0) return read;  // no memo can be found in it
+  }
   // The blocks the records named, spread over all of them when too many.
   const std::vector<std::uint32_t>& blocks = sample.memoBlocks;
   const std::size_t count = std::min(blocks.size(), kMemos);
@@ -166,7 +212,7 @@ Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, TextSample& sampl
     sample.buffer.resize(std::min<std::uint64_t>(kMemoBlockHeader + kMemoBytes, memoSize - offset));
     read = memo.readAt(offset, sample.buffer);
     if (!read.status.ok()) return read;
-    AppendMemoText(std::span(sample.buffer).first(read.count), sample);
+    AppendMemoText(std::span(sample.buffer).first(read.count), format, sample);
   }
   return read;
 }

@@ -1,7 +1,8 @@
 // Reading a table's text: the bytes of its character, varchar and memo
 // fields that the database translates by the code-page mark. Field names,
 // the header, numbers, dates, binary fields and the database backlink are
-// not text. What is read is bounded and spread over the whole table and its
+// not text, and neither is a value that is plainly binary whatever its
+// field says (a picture or an OLE object kept in a memo). What is read is bounded and spread over the whole table and its
 // memo file, so that a table of a gigabyte costs about what a small one
 // does. Every number the files hold is untrusted: nothing is read outside
 // a file or a buffer, whatever it says.
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "table/table_files.h"
 #include "table/table_header.h"
 
 namespace tablemark {
@@ -32,6 +34,7 @@ struct TableLayout {
   // A memo field holds text and the header says a memo file goes with the
   // table.
   bool readsMemoFile = false;
+  MemoFormat memoFormat = MemoFormat::FoxPro;
 };
 
 // Bounds of one table's sample.
@@ -63,8 +66,9 @@ TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileS
 Transfer SampleRecords(FileReader& table, const TableLayout& layout, TextSample& sample);
 
 // Reads the text of the memos the records named from `memo` (`memoSize`
-// bytes long). A failed read is returned.
-Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, TextSample& sample);
+// bytes long), a memo file of `format`. A failed read is returned.
+Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, MemoFormat format,
+                     TextSample& sample);
 
 // The whole read of one table's text, in the order detection and its
 // benchmark floor both read it: the header, the layout, the sampled records,
@@ -76,11 +80,13 @@ class TableSampler {
   // Reads the table `table`, `size` bytes long. On Failed, `failure()` says
   // what the system gave (a file shorter than a header fails with code 0).
   Outcome readTable(FileReader& table, std::uint64_t size);
-  // Whether the records read named memos whose text the memo file holds.
+  // Whether the records read named memos whose text the memo file holds,
+  // and which kind of memo file that is.
   bool wantsMemoFile() const { return layout_.readsMemoFile && !sample_.memoBlocks.empty(); }
+  MemoFormat memoFormat() const { return layout_.memoFormat; }
   // Adds the memos' text from the memo file `memo`, `size` bytes long.
   Transfer readMemos(FileReader& memo, std::uint64_t size) {
-    return SampleMemos(memo, size, sample_);
+    return SampleMemos(memo, size, layout_.memoFormat, sample_);
   }
 
   const TableHeader& header() const { return header_; }

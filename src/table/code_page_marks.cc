@@ -20,4 +20,12 @@ std::int32_t CodePageOfMark(std::uint8_t mark) {
   return -1;
 }
 
+std::int32_t CodePageMarkStandsFor(std::uint8_t mark) {
+  if (const std::int32_t codePage = CodePageOfMark(mark); codePage >= 0) return codePage;
+  for (const ForeignMark& foreign : ForeignMarkTable) {
+    if (foreign.mark == mark) return foreign.codePage;
+  }
+  return -1;
+}
+
 }  // namespace tablemark

@@ -5,6 +5,8 @@
 namespace tablemark {
 namespace {
 
+constexpr std::u16string_view kDBaseMemo = u"DBT";
+
 char16_t Upper(char16_t c) {
   return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
@@ -42,19 +44,23 @@ bool HasTableExtension(std::u16string_view name) { return TableExtensionOf(name)
 
 bool HasMemoExtension(std::u16string_view name) {
   const std::u16string_view extension = ExtensionOf(name);
-  return !extension.empty() && std::any_of(TableExtensionList.begin(), TableExtensionList.end(),
-                                           [&](const TableExtension& known) {
-                                             return SameIgnoringCase(extension, known.memo);
-                                           });
+  const auto isMemo = [&](const TableExtension& known) {
+    return SameIgnoringCase(extension, known.memo);
+  };
+  return !extension.empty() &&
+         (SameIgnoringCase(extension, kDBaseMemo) ||
+          std::any_of(TableExtensionList.begin(), TableExtensionList.end(), isMemo));
 }
 
-std::u16string MemoFileName(std::u16string_view tableName) {
+std::u16string MemoFileName(std::u16string_view tableName, MemoFormat format) {
   const TableExtension* known = TableExtensionOf(tableName);
   if (known == nullptr) return {};
   std::u16string name(tableName.substr(0, tableName.size() - 3));
   // a.dbf goes with a.fpt, A.DBF with A.FPT.
   const bool lower = tableName[tableName.size() - 3] >= u'a';
-  for (const char16_t c : known->memo) name += lower ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  for (const char16_t c : format == MemoFormat::DBase ? kDBaseMemo : known->memo) {
+    name += lower ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  }
   return name;
 }
 

@@ -34,12 +34,17 @@ bool BeforeIgnoringCase(std::u16string_view a, std::u16string_view b);
 // with a-z upper-cased, are one of the table extensions.
 bool HasTableExtension(std::u16string_view name);
 
+// How a table keeps its memos: in FoxPro's memo file (FPT beside a DBF, SCT
+// beside an SCX, ...), or, for a dBase III table, in a DBT file.
+enum class MemoFormat { FoxPro, DBase };
+
 // True when `name`'s extension is a memo file's, in any letter case.
 bool HasMemoExtension(std::u16string_view name);
 
 // The memo file's name for a table's name ("a.fpt" for "a.dbf", "A.SCT" for
-// "A.SCX"), in the letter case of the table's extension; empty for a name
-// without a table extension.
-std::u16string MemoFileName(std::u16string_view tableName);
+// "A.SCX", "a.dbt" for a dBase III "a.dbf"), in the letter case of the
+// table's extension; empty for a name without a table extension.
+std::u16string MemoFileName(std::u16string_view tableName,
+                            MemoFormat format = MemoFormat::FoxPro);
 
 }  // namespace tablemark

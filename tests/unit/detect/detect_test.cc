@@ -35,6 +35,8 @@ TEST(DetectCodePages, OneLinePerTableAndEveryFailureReported) {
   fake.files.addFile(u"/d", u"binary.dbf",
                      Table(0x03, {{'C', 4, 0x04}, {'N', 4}}, {{Bytes(4, 0xE9), Bytes(4, 0xE9)}}));
   fake.files.addFile(u"/d", u"wrong.dbf", Table(0xC9, text, Lines(Russian(false), 40)));
+  // "The writer's ANSI page" names none, so it agrees with none.
+  fake.files.addFile(u"/d", u"ansi.dbf", Table(0x57, text, Lines(Russian(true), 40)));
   fake.files.addFile(u"/d", u"locked.dbf", Table(0xC9, text, {})).openFault = Fault{11};
   fake.files.addFile(u"/d", u"broken.dbf", Table(0xC9, text, {})).readFault = Fault{5};
   auto& late = fake.files.addFile(u"/d", u"late.dbf", Table(0xC9, text, Lines(Russian(true), 40)));
@@ -56,6 +58,7 @@ TEST(DetectCodePages, OneLinePerTableAndEveryFailureReported) {
           out(u"odd\\tname\\\\.dbf\t0x8C\t-"),
           out(u"binary.dbf\t1252\t-"),
           out(u"wrong.dbf\t1251\t866"),
+          out(u"ansi.dbf\t0x57\t1251"),
           err(u"Для файла locked.dbf, в функции CreateFile() возникла ошибка 11: system text 11"),
           err(u"Для файла broken.dbf, в функции ReadFile() возникла ошибка 5: system text 5"),
           err(u"Для файла late.dbf, в функции ReadFile() возникла ошибка 5: system text 5"),
@@ -74,7 +77,27 @@ TEST(DetectCodePages, MarksThatAgreeWithTheTextExitZero) {
   fake.files.addDirectory(u"/d");
   fake.files.addFile(u"/d", u"a.dbf", Table(0xC9, {{'C', 40}}, Lines(Russian(true), 40)));
   fake.files.addFile(u"/d", u"b.dbf", Table(0x00, {{'C', 40}}, {{Text("ascii only")}}));
+  // dBase's language driver for 866 stands for it as the mark table's does.
+  fake.files.addFile(u"/d", u"c.dbf", Table(0x26, {{'C', 40}}, Lines(Russian(false), 40)));
+  // A dBase III table keeps its memos in a DBT file: 512-byte blocks, each
+  // memo ending in 0x1A.
+  Bytes dbt(512, 0);
+  std::vector<std::vector<Bytes>> rows;
+  for (int i = 0; i < 3; ++i) {
+    rows.push_back({Text("x"), Text("         " + std::to_string(dbt.size() / 512))});
+    const Bytes prose = Russian(true);
+    dbt.insert(dbt.end(), prose.begin(), prose.end());
+    dbt.resize((dbt.size() + 2 + 511) / 512 * 512, 0x1A);
+  }
+  Bytes dbase = Table(0xC9, {{'C', 4}, {'M', 10}}, rows);
+  dbase[0] = 0x83;
+  fake.files.addFile(u"/d", u"e.dbf", dbase);
+  fake.files.addFile(u"/d", u"E.DBT", dbt);
   EXPECT_EQ(DetectCodePages(fake.platform, u"/d"), kAllHandled);
+  const auto out = [](const char16_t* line) { return ConsoleLine{ConsoleStream::Output, line}; };
+  EXPECT_EQ(fake.console.lines,
+            (std::vector<ConsoleLine>{out(u"a.dbf\t1251\t1251"), out(u"b.dbf\t0\t-"),
+                                      out(u"c.dbf\t0x26\t866"), out(u"e.dbf\t1251\t1251")}));
 }
 
 TEST(DetectCodePages, MemoText) {
