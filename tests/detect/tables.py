@@ -109,13 +109,15 @@ class Text:
         return self.sprinkle(data, limit)
 
     def sprinkle(self, data, limit):
-        """`data`, with a token after it while the tokens' share of the high bytes is below
-        the table's rate."""
+        """`data`, with a token after it where the tokens' share of the high bytes stays
+        within the table's rate."""
         tokens = self.tokens.get(self.codec)
-        if tokens and self.sprinkled < self.rate * (self.high_bytes + high_count(data)):
+        if tokens and self.rate:
             token = self.rng.choice(tokens)
-            if len(data) + 1 + len(token) <= limit:
-                self.sprinkled += high_count(token)
+            share = self.sprinkled + high_count(token)
+            if share <= self.rate * (self.high_bytes + high_count(data)) and \
+                    len(data) + 1 + len(token) <= limit:
+                self.sprinkled = share
                 data += b" " + token
         return data
 
