@@ -170,7 +170,8 @@ def other_words(path):
         entries = [line.split(" /", 1) for line in f if line[0] != ";" and " /" in line]
     # Readings of verbs end in a Latin letter; numeric entries have a #.
     return [w.split(";")[0] for reading, words in entries
-            for w in [reading.strip(">")] + words.split("/") if w.strip() and w.isascii() == ("#" in w)]
+            for w in [reading.strip(">")] + words.split("/")
+            if w.strip() and w.isascii() == ("#" in w)]
 
 
 def words(rng, langs):
@@ -244,7 +245,10 @@ def docs(rng, langs):
             lang = found and DOC_FOLDERS.get(found.group(2), found.group(2))
             if lang in langs or lang == "C":
                 by_lang[lang].append(path)
-    english = {clean(t) for path in by_lang.pop("C", []) for t in page_text(open(path, "rb").read())}
+    english = set()  # GNOME's help leaves untranslated paragraphs as they are
+    for path in by_lang.pop("C", []):
+        with open(path, "rb") as f:
+            english.update(map(clean, page_text(f.read())))
     out = {}
     for lang in langs:
         paths, strings = sorted(by_lang[lang]), set()
@@ -290,8 +294,8 @@ def names(rng, langs):
                         text_of(subdivisions, ".//subdivision"))
         if titles and cities:
             everything = titles + cities
-            out[lang] = Writing(titles, cities, lists(rng, everything, 2, 8, rng.choice([", ", "; "])),
-                                len(set(everything)))
+            memos = lists(rng, everything, 2, 8, rng.choice([", ", "; "]))
+            out[lang] = Writing(titles, cities, memos, len(set(everything)))
     return out
 
 

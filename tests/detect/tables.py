@@ -247,7 +247,8 @@ def make_table(rng, text, shape):
         cells += [number(), number(12, 2)]
         cells += [b"%04d%02d%02d" % (rng.randrange(1990, 2030), rng.randrange(1, 13), 28)]
         if varchar:
-            note = text.value(text.take(text.writing.memos, text.left(rng.randrange(1, vwidth + 1))))
+            limit = text.left(rng.randrange(1, vwidth + 1))
+            note = text.value(text.take(text.writing.memos, limit))
             short = len(note) < vwidth  # its length in the last byte, and its null-flag bit
             cells += [note + bytes(vwidth - len(note) - 1) + bytes([len(note)]) if short else note,
                       bytes([short])]
