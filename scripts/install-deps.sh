@@ -7,7 +7,12 @@ packages=(cmake make g++ libgtest-dev python3 file zip
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine locales libc-l10n
           clang libclang-rt-14-dev clang-tidy cppcheck clang-format valgrind
           sshfs fuse3 openssh-server openssh-client e2fsprogs samba smbclient
-          dpkg-dev lintian man-db libuchardet-dev pkg-config)
+          dpkg-dev lintian man-db libuchardet-dev pkg-config
+          # the detection corpus's documentation: tests/detect/corpus.py --packages docs
+          manpages-de manpages-fr manpages-es manpages-it manpages-pl manpages-ru manpages-uk
+          manpages-cs manpages-da manpages-fi manpages-hu manpages-mk manpages-nb manpages-nl
+          manpages-pt-br manpages-ro manpages-sr manpages-sv manpages-el manpages-tr manpages-ja
+          manpages-zh gnome-user-docs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
