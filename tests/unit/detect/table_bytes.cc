@@ -110,12 +110,4 @@ std::vector<std::vector<Bytes>> Lines(const Bytes& prose, std::size_t width) {
   return rows;
 }
 
-Transfer BytesReader::readAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {
-  const std::size_t count =
-      offset >= bytes_.size() ? 0 : std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
-  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), count, buffer.begin());
-  bytesRead += count;
-  return {Status::Ok(), count};
-}
-
 }  // namespace tablemark::testing

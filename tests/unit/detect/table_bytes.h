@@ -5,11 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "bytes_reader.h"
 
 namespace tablemark::testing {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Field {
   char type;
@@ -38,16 +36,5 @@ Bytes Russian(bool windows);
 
 // `prose` cut into values of `width` bytes, four times over, one a row.
 std::vector<std::vector<Bytes>> Lines(const Bytes& prose, std::size_t width);
-
-// A file in memory, read as a table's text is read; counts what is read.
-class BytesReader final : public FileReader {
- public:
-  explicit BytesReader(const Bytes& bytes) : bytes_(bytes) {}
-  Transfer readAt(std::uint64_t offset, std::span<std::uint8_t> buffer) override;
-  std::size_t bytesRead = 0;
-
- private:
-  const Bytes& bytes_;
-};
 
 }  // namespace tablemark::testing
