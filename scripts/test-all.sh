@@ -80,7 +80,7 @@ scripts/analyse.sh
 
 stage "fuzzing, ${FUZZ_SECONDS:=10} s a target"
 for target in fuzz_command_line fuzz_table_header fuzz_table_text fuzz_byte_names \
-              fuzz_console_charset; do
+              fuzz_console_charset fuzz_compound_index; do
   corpus="build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   # New inputs go to the build folder; the seeds in the repository stay as they are.
