@@ -53,7 +53,6 @@ class TagWalk {
  private:
   bool walk() {
     std::array<std::uint8_t, 16> directory{};
-    if (size_ < kHeaderSize) return damaged();
     if (!read(0, directory)) return false;
     keyLength_ = Little(std::span(directory).subspan(12, 2));
     // An interior node holds at least one key with its two numbers.
@@ -151,7 +150,7 @@ class TagWalk {
     // Each tag has a header of its own: no more tags than headers fit, and
     // none inside the directory's header or the leaf naming it.
     if (header < kHeaderSize || header == leaf || header % kNodeSize != 0 ||
-        header > size_ - kHeaderSize || result_.tags.size() >= size_ / kHeaderSize) {
+        header + kHeaderSize > size_ || result_.tags.size() >= size_ / kHeaderSize) {
       return damaged();
     }
     std::array<std::uint8_t, kCollationSize> collation{};

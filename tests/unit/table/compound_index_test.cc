@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "bytes_reader.h"
 
@@ -57,151 +58,91 @@ TEST(CompoundIndex, ReadsTheTagsOfRealIndexes) {
   }
 }
 
-void Put(Bytes& bytes, std::size_t at, std::uint32_t value, int width, bool big = false) {
+// fb2p_free.cdx: the directory's one leaf is at 0x400, its three 3-byte
+// entries from 0x418; the tags' headers at 0x600, 0xC00 and 0x1200; 0x1800
+// bytes.
+constexpr std::uint32_t kLeaf = 0x400, kFirst = kLeaf + 24, kEnd = 0x1800;
+
+struct Patch {
+  std::size_t at;
+  int width;  // negative: big-endian
+  std::uint32_t value;
+};
+
+void Put(Bytes& bytes, const Patch& patch) {
+  const int width = std::abs(patch.width);
   for (int i = 0; i < width; ++i) {
-    bytes[at + (big ? width - 1 - i : i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    bytes[patch.at + (patch.width < 0 ? width - 1 - i : i)] =
+        static_cast<std::uint8_t>(patch.value >> (8 * i));
   }
 }
 
-// fb2p_free.cdx: the directory's one leaf is at 0x400, its three 3-byte
-// entries from 0x418; the tags' headers at 0x600, 0xC00 and 0x1200; 0x1800
-// bytes. `Append` adds a copy of the leaf at 0x1800.
-constexpr std::size_t kLeaf = 0x400, kEnd = 0x1800;
-void Append(Bytes& bytes) {
-  bytes.insert(bytes.end(), bytes.begin() + kLeaf, bytes.begin() + kLeaf + 512);
-}
-
-// `keys` entries in the leaf, as many as fit filled in: each names the first
-// tag's header and is all trailing fill.
-void FillWithTags(Bytes& bytes, std::uint32_t keys) {
-  Put(bytes, kLeaf + 2, keys, 2);
-  for (std::size_t at = kLeaf + 24; at + 3 <= kLeaf + 512; at += 3) Put(bytes, at, 0xA00600, 3);
-}
+struct Case {
+  const char* name;
+  std::vector<Patch> patches;
+  std::string expected = "damaged";
+  std::size_t size = 0;  // the file cut or grown to it, its last 512 bytes then a copy of the leaf
+  std::uint32_t keys = 0;  // when not 0, the leaf's entries: each the first tag's, all fill
+};
 
 TEST(CompoundIndex, WalksChangedLayoutsWithinBounds) {
-  const std::string tags = "\nCARACTER GENERAL\nENTERO \nLOGICO ";
-  struct Case {
-    const char* name;
-    std::function<void(Bytes&)> change;
-    std::string expected;
-  };
+  const std::string read = "read\nCARACTER GENERAL\nENTERO \nLOGICO ";
   const Case cases[] = {
       {"an interior root over the leaf",
-       [](Bytes& b) {
-         Append(b);
-         Put(b, kEnd, 0x01, 2);  // interior, root
-         Put(b, kEnd + 2, 1, 2);
-         Put(b, kEnd + 12 + 10 + 4, kLeaf, 4, true);
-         Put(b, 0, kEnd, 4);
-       },
-       "read" + tags},
-      {"a second leaf to the right",
-       [](Bytes& b) {
-         Append(b);
-         Put(b, kLeaf + 8, kEnd, 4);
-       },
-       "read" + tags + tags},
-      {"an empty leaf whose right sibling is itself",
-       [](Bytes& b) {
-         Put(b, kLeaf + 2, 0, 2);
-         Put(b, kLeaf + 8, kLeaf, 4);
-       },
-       "damaged"},
+       {{kEnd, 4, 0x00010001}, {kEnd + 26, -4, kLeaf}, {0, 4, kEnd}},
+       read,
+       kEnd + 512},
+      {"a second leaf to the right", {{kLeaf + 8, 4, kEnd}}, read + read.substr(4), kEnd + 512},
+      {"an empty leaf whose right sibling is itself", {{kLeaf + 2, 2, 0}, {kLeaf + 8, 4, kLeaf}}},
       {"two empty leaves linked in a loop",
-       [](Bytes& b) {
-         Put(b, kLeaf + 2, 0, 2);
-         Append(b);
-         Put(b, kEnd + 8, kLeaf, 4);
-         Put(b, kLeaf + 8, kEnd, 4);
-       },
-       "damaged"},
+       {{kLeaf + 2, 2, 0}, {kEnd + 2, 2, 0}, {kLeaf + 8, 4, kEnd}, {kEnd + 8, 4, kLeaf}},
+       "damaged",
+       kEnd + 512},
       {"a right sibling that is not a leaf",
-       [](Bytes& b) {
-         Append(b);
-         Put(b, kEnd, 0x00, 2);
-         Put(b, kLeaf + 8, kEnd, 4);
-       },
-       "damaged"},
-      {"an interior root whose child is itself",
-       [](Bytes& b) {
-         Put(b, kLeaf, 0x01, 2);
-         Put(b, kLeaf + 12 + 10 + 4, kLeaf, 4, true);
-       },
-       "damaged"},
+       {{kEnd, 2, 0}, {kLeaf + 8, 4, kEnd}},
+       "damaged",
+       kEnd + 512},
+      {"an interior root whose child is itself", {{kLeaf, 2, 1}, {kLeaf + 26, -4, kLeaf}}},
       {"an interior root without keys",
-       [](Bytes& b) {
-         Append(b);
-         Put(b, kLeaf, 0x01, 4);
-         Put(b, kLeaf + 12 + 10 + 4, kEnd, 4, true);
-       },
-       "damaged"},
-      {"a root in the directory's header",
-       [](Bytes& b) {
-         std::copy_n(b.begin() + kLeaf, 24, b.begin() + 512);  // an empty leaf, as it would read
-         Put(b, 512 + 2, 0, 2);
-         Put(b, 0, 512, 4);
-       },
-       "damaged"},
-      {"a root past the file", [](Bytes& b) { Put(b, 0, kEnd, 4); }, "damaged"},
-      {"a root off a node's start",
-       [](Bytes& b) {
-         b.resize(kEnd + 256);
-         Append(b);
-         Put(b, 0, kEnd + 256, 4);
-       },
-       "damaged"},
-      {"a tag whose header is the directory's", [](Bytes& b) { Put(b, kLeaf + 24, 0, 2); },
-       "damaged"},
-      {"a tag whose header is its leaf", [](Bytes& b) { Put(b, kLeaf + 24, kLeaf, 2); }, "damaged"},
-      {"a tag whose header runs past the file", [](Bytes& b) { Put(b, kLeaf + 24, 0x1600, 2); },
-       "damaged"},
-      {"a tag header off a node's start", [](Bytes& b) { Put(b, kLeaf + 24, 0x610, 2); },
-       "damaged"},
-      {"key length 0",
-       [](Bytes& b) {
-         Put(b, 12, 0, 2);
-         for (std::size_t entry : {0, 3, 6}) b[kLeaf + 26 + entry] = 0;  // counts that fit
-       },
-       "damaged"},
+       {{kLeaf, 4, 1}, {kLeaf + 26, -4, kEnd}},
+       "damaged",
+       kEnd + 512},
+      {"a root in the directory's header, an empty leaf as it reads",
+       {{0, 4, 512}, {512, 4, 3}, {520, 4, 0xFFFFFFFF}}},
+      {"a root past the file", {{0, 4, kEnd}}},
+      {"a root off a node's start", {{0, 4, kEnd + 256}}, "damaged", kEnd + 768},
+      {"a tag whose header is the directory's", {{kFirst, 2, 0}}},
+      {"a tag whose header is its leaf", {{kFirst, 2, kLeaf}}},
+      {"a tag whose header runs past the file", {{kFirst, 2, 0x1600}}},
+      {"a tag's header off a node's start", {{kFirst, 2, 0x610}}},
+      {"key length 0, counts that fit it",
+       {{12, 2, 0}, {kFirst + 2, 1, 0}, {kFirst + 5, 1, 0}, {kFirst + 8, 1, 0}}},
+      // One entry with one-byte counts that leave it 90 bytes of its own.
       {"key length beyond a node",
-       [](Bytes& b) {
-         Put(b, 12, 600, 2);
-         // One entry whose counts, one byte each, leave 90 bytes of its own.
-         Put(b, kLeaf + 2, 1, 2);
-         const std::uint8_t head[] = {0xFF, 0xFF, 16, 8, 8, 4};  // masks, bits, width
-         std::copy(std::begin(head), std::end(head), b.begin() + kLeaf + 18);
-         Put(b, kLeaf + 24, 0xFFFF0600, 4);
-       },
-       "damaged"},
-      {"keys whose bytes overflow the node", [](Bytes& b) { Put(b, 12, 200, 2); }, "damaged"},
-      {"counts longer than the key", [](Bytes& b) { b[kLeaf + 26] = 0xFF; }, "damaged"},
-      {"more tags than headers fit", [](Bytes& b) { FillWithTags(b, 162); }, "damaged"},
-      {"more entries than the node holds",
-       [](Bytes& b) {
-         b.resize(200 * 1024);  // room for as many tags' headers
-         FillWithTags(b, 163);  // 24 + 163 * 3 bytes > 512
-       },
-       "damaged"},
-      {"entries wider than a number",
-       [](Bytes& b) {
-         Put(b, kLeaf + 2, 1, 2);
-         b[kLeaf + 23] = 9;
-       },
-       "damaged"},
-      {"bit counts wider than the entry", [](Bytes& b) { b[kLeaf + 20] = 32; }, "damaged"},
-      {"a record number wider than its mask",
-       [](Bytes& b) {
-         Put(b, kLeaf + 20, 64, 3);
-         b[kLeaf + 23] = 8;
-       },
-       "damaged"},
-      {"a file shorter than the directory's header", [](Bytes& b) { b.resize(1000); }, "damaged"},
-      {"a file that ends in a tag's header", [](Bytes& b) { b.resize(0x1000); }, "damaged"},
+       {{12, 2, 600},
+        {kLeaf + 2, 2, 1},
+        {kLeaf + 18, 4, 0x0810FFFF},
+        {kLeaf + 22, 2, 0x0408},
+        {kFirst, 4, 0xFFFF0600}}},
+      {"keys whose bytes overflow the node", {{12, 2, 200}}},
+      {"counts longer than the key", {{kFirst + 2, 1, 0xFF}}},
+      {"entries wider than a number", {{kLeaf + 2, 2, 1}, {kLeaf + 23, 1, 9}}},
+      {"bit counts wider than the entry", {{kLeaf + 20, 1, 32}}},
+      {"a record number wider than its mask", {{kLeaf + 20, 4, 0x08000040}}},
+      {"more tags than headers fit", {}, "damaged", 0, 162},
+      {"more entries than the node holds", {}, "damaged", 200 * 1024, 163},
+      {"a file that ends in a tag's header", {}, "damaged", 0x1000},
   };
   const Bytes sample = Sample("fb2p_free.cdx");
   for (const Case& c : cases) {
     Bytes bytes = sample;
-    c.change(bytes);
+    if (c.size != 0) bytes.resize(c.size);
+    if (c.size > sample.size()) std::copy_n(&sample[kLeaf], 512, bytes.end() - 512);
+    for (std::size_t at = kFirst; c.keys != 0 && at + 3 <= kLeaf + 512; at += 3) {
+      Put(bytes, {at, 3, 0xA00600});
+    }
+    if (c.keys != 0) Put(bytes, {kLeaf + 2, 2, c.keys});
+    for (const Patch& patch : c.patches) Put(bytes, patch);
     EXPECT_EQ(ReadTags(bytes), c.expected) << c.name;
   }
 }
