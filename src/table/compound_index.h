@@ -2,8 +2,9 @@
 // container): the tags it holds and the collation each was built under. A
 // tag's keys under any collation but MACHINE are sort weights of the table's
 // code page, so a new code-page mark leaves the tag ordered for the old one.
-// Every number in the file is untrusted: nothing is read outside the file or
-// a buffer, a loop ends, and memory stays a few nodes, whatever it says.
+// Every number in the file is untrusted: whatever it says, nothing is read
+// outside the file or a buffer, a loop ends, and memory is a few nodes
+// besides the tags, of which there are no more than headers fit in the file.
 #pragma once
 
 #include <cstdint>
