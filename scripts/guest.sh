@@ -62,7 +62,10 @@ guest_share() {
 guest_make_image() {
   local root=$guest/rootfs
   echo "== making the guest image (debootstrap, then Wine's first start in the guest)"
-  rm -rf "$root" "$guest/base.img" "$guest/stamp"
+  # A build killed past its trap can leave the host's /proc and /dev bound
+  # in the old tree: never delete through them.
+  umount -q "$root/proc" "$root/dev" 2>/dev/null || true
+  rm -rf --one-file-system "$root" "$guest/base.img" "$guest/stamp"
   mkdir -p "$root"
   debootstrap --variant=minbase --include=linux-image-amd64,udev,kmod,systemd-sysv \
     bookworm "$root" > "$guest/debootstrap.log" 2>&1 ||
@@ -113,14 +116,37 @@ INIT
   cp "$root"/boot/initrd.img-* "$guest/initrd.img"
   mkfs.ext4 -q -F -L guest -d "$root" "$guest/base.img" 6G
   rm -rf "$root"
-  # Wine's first start sets up its prefix, which takes a minute emulated:
-  # done once, here, and kept in the image.
+  # Wine's first start sets up its prefix, done once, here, and kept in the
+  # image: a minute or two emulated on an idle machine, far more on a busy
+  # one. The setup runs in a wineboot process of its own; the command that
+  # started it waits five minutes at most, then fails ("could not load
+  # kernel32.dll", exit status 53) while the setup goes on. So wait for the
+  # setup's end (the server's), then check that the prefix works. A setup
+  # cut short leaves a prefix that Wine takes as done: each try starts from
+  # a fresh one. The image is kept only when a try succeeded.
   guest_share
   cat > "$share/job.sh" <<'JOB'
 export WINEPREFIX=/root/wineprefix WINEDEBUG=-all LANG=ru_RU.UTF-8
-wine cmd /c exit && wineserver -w && echo "Wine prefix ready"
+windows=$WINEPREFIX/drive_c/windows
+for try in 1 2 3; do
+  started=$SECONDS
+  rm -rf "$WINEPREFIX"
+  wine cmd /c exit
+  echo "try $try: the first command ended with $? after $((SECONDS - started)) s"
+  if timeout 1200 wineserver -w && [ -f "$windows/system32/kernel32.dll" ] &&
+    [ -f "$windows/syswow64/kernel32.dll" ] && wine cmd /c exit && wineserver -w; then
+    echo "Wine prefix ready after $((SECONDS - started)) s"
+    exit 0
+  fi
+  echo "try $try: no working prefix after $((SECONDS - started)) s"
+  wineserver -k
+done
+exit 1
 JOB
-  guest_boot "$guest/base.img" raw 900
+  # The limit only stops a guest that hangs: three tries of 25 minutes at
+  # most, and the boot.
+  guest_boot "$guest/base.img" raw 4800 ||
+    { echo "Wine's prefix could not be set up: the image is not kept"; return 1; }
   echo "$guest_recipe" > "$guest/stamp"
 }
 
