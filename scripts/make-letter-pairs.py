@@ -45,6 +45,8 @@ LANGUAGES = [
     ("ru", ["ru"], "cyrillic"), ("uk", ["uk"], "cyrillic"), ("bg", ["bg"], "cyrillic"),
     ("sr", ["sr"], "cyrillic"), ("be", ["be"], "cyrillic"), ("mk", ["mk"], "cyrillic"),
     ("el", ["el"], "greek"),
+    ("he", ["he"], "hebrew"), ("ar", ["ar"], "arabic"), ("fa", ["fa"], "arabic"),
+    ("th", ["th"], "thai"),
 ]
 
 # The code pages each language is written in, commonest first: where a byte
@@ -60,6 +62,7 @@ HOME_PAGES = {
     "ru": [1251, 866, 10007], "uk": [1251, 866, 10007], "bg": [1251, 866, 10007],
     "sr": [1251, 866, 10007], "be": [1251, 866, 10007], "mk": [1251, 866, 10007],
     "el": [1253, 737, 10006],
+    "he": [1255], "ar": [1256], "fa": [1256], "th": [874],
 }
 
 # Single-byte sets: the code pages of the mark table that are single-byte
@@ -71,8 +74,9 @@ CHARSETS = [
     (1257, "cp1257"), (850, "cp850"), (437, "cp437"), (852, "cp852"), (866, "cp866"),
     (865, "cp865"), (861, "cp861"), (863, "cp863"), (857, "cp857"), (737, "cp737"),
     (10000, "mac_roman"), (10029, "mac_latin2"), (10007, "mac_cyrillic"), (10006, "mac_greek"),
+    (874, "cp874"), (1255, "cp1255"), (1256, "cp1256"),
     ("KOI8-R", "koi8_r"), ("KOI8-U", "koi8_u"), ("ISO-8859-5", "iso8859_5"),
-    ("ISO-8859-2", "iso8859_2"),
+    ("ISO-8859-2", "iso8859_2"), ("ISO-8859-8", "iso8859_8"), ("ISO-8859-6", "iso8859_6"),
 ]
 
 MIN_SHARE = 5e-5  # a letter rarer than this in the training text is no letter of the language
@@ -117,7 +121,19 @@ SCRIPT_RANGES = {
     "latin": [(0x41, 0x5A), (0x61, 0x7A), (0xC0, 0x24F), (0x1E00, 0x1EFF)],
     "greek": [(0x41, 0x5A), (0x61, 0x7A), (0x370, 0x3FF)],
     "cyrillic": [(0x41, 0x5A), (0x61, 0x7A), (0x400, 0x52F)],
+    "hebrew": [(0x41, 0x5A), (0x61, 0x7A), (0x590, 0x5FF)],
+    "arabic": [(0x41, 0x5A), (0x61, 0x7A), (0x600, 0x6FF)],
+    "thai": [(0x41, 0x5A), (0x61, 0x7A), (0xE00, 0xE7F)],
 }
+SCRIPTS = list(SCRIPT_RANGES)  # in the order of the C++ enum Script
+
+
+def script_of(chars):
+    """The script most letters beyond ASCII of a charset's high half are of."""
+    counts = [sum(1 for c in chars if c and is_letter(c) and ord(c) >= 0x80 and
+                  any(lo <= ord(c) <= hi for lo, hi in SCRIPT_RANGES[script]))
+              for script in SCRIPTS]
+    return SCRIPTS[counts.index(max(counts))]
 
 
 def in_script(text, script):
@@ -141,20 +157,25 @@ def training_text(folders, script):
 
 
 def is_letter(c):
-    return unicodedata.category(c).startswith("L")
+    """Letters, and the marks written on them: Thai vowels and tones, Hebrew
+    points, Arabic vowel signs are letters' part of the text, not signs."""
+    return unicodedata.category(c).startswith("L") or unicodedata.category(c) == "Mn"
 
 
 def fold(c):
+    if c == "\u0130":  # Turkish capital dotted I, common in names in capitals
+        return "i"
     low = c.lower()
     return low if len(low) == 1 else c
 
 
 SYMBOL = "\u0002"       # any other sign: box drawing, mathematics, fractions
-# Stand-ins that texts use for other characters: the ordinal indicators are
-# a raised o and a (nº, 2ª read as no, 2a do), and the acute accent is the
+# A stand-in that texts use for another character: the acute accent is the
 # apostrophe of typewriters and DOS pages (Gwich´in). Translated messages
-# seldom have them; tables of names and addresses do.
-ORDINALS = {"\u00BA": "o", "\u00AA": "a", "\u00B4": "\u2019"}
+# seldom have it; tables of names and addresses do. (The ordinal indicators
+# º and ª are letters of their own, common in some languages and not in
+# others.)
+ORDINALS = {"\u00B4": "\u2019"}
 
 
 def is_punctuation(c):
@@ -269,12 +290,16 @@ def main():
         letters = "".join("1" if c and kind_of(c) < 0xFFFE and is_letter(symbol_of(c)) else "0"
                           for c in chars)
         number, name = (code, "") if isinstance(code, int) else (0, code)
-        print(f"    {{{number}, \"{name}\", {{{reads}}},\n     {{{seen}}},\n     \"{letters}\"}},")
+        script = script_of(chars).capitalize()
+        print(f"    {{{number}, \"{name}\", Script::{script}, {{{reads}}},\n     {{{seen}}},\n"
+              f"     \"{letters}\"}},")
     print("};")
     print()
     trained = []
+    signs = collections.Counter()  # the symbols of every language's text
     for code, folders, script in LANGUAGES:
         texts, domains = training_text(folders, script)
+        signs.update(c for t in texts for c in t if symbol_of(c) == SYMBOL)
         if not texts:
             print(f"no training text for {code}", file=sys.stderr)
             continue
@@ -289,6 +314,20 @@ def main():
         for i in range(0, len(rare_costs), 24):
             print("    " + ", ".join(str(c) for c in rare_costs[i:i + 24]) + ",")
         print("};")
+    # Symbols are no language's own: how often each is met among them, over
+    # the text of every language. A copyright sign is met now and then, a
+    # box-drawing piece in a name never.
+    symbol_chars = sorted({c for _, codec in CHARSETS for c in high_half(codec)
+                           if c and kind_of(c) == 0xFFFE})
+    total = sum(signs[c] for c in symbol_chars)
+    print("// Symbols: what each costs on top of being one.")
+    print(f"inline constexpr std::u16string_view kSymbolSigns = {c_string(symbol_chars)};")
+    print("inline constexpr std::uint8_t kSymbolCosts[] = {")
+    costs = [min(MAX_COST, round(-math.log((signs[c] + 0.1) / (total + 0.1 * len(symbol_chars)))
+                 * SCALE)) for c in symbol_chars]
+    for i in range(0, len(costs), 24):
+        print("    " + ", ".join(str(c) for c in costs[i:i + 24]) + ",")
+    print("};")
     print()
     print("inline constexpr LanguageModel kLanguageModels[] = {")
     for code, script, alphabet, rare in trained:

@@ -1,30 +1,82 @@
 #include "detect/code_page_guess.h"
 
 #include <algorithm>
-#include <array>
-#include <vector>
+#include <cmath>
 
 namespace tablemark {
 namespace {
 
-// uchardet's answers that stand: scripts with one page of the mark table,
-// and multi-byte encodings, which letter pairs cannot weigh. Any other
-// answer is a single-byte European page, weighed by letter pairs.
-struct TrustedAnswer {
+// uchardet's answers, as the readings they stand for.
+struct DetectorAnswer {
   std::string_view name;  // as uchardet gives it
-  std::int32_t codePage;  // 0: an encoding no mark stands for
+  std::int32_t codePage;  // its code page of the mark table; 0: none
+  // The single-byte charset it names where that has no code page of the
+  // mark table; empty for a multi-byte encoding.
+  std::string_view charset;
+  enum Kind { Weak, Strong, MultiByte } kind;
 };
-constexpr std::array<TrustedAnswer, 22> kTrusted{{
-    {"SHIFT_JIS", 932},     {"GB18030", 936},     {"GB2312", 936},        {"GBK", 936},
-    {"BIG5", 950},          {"EUC-KR", 949},      {"UHC", 949},           {"TIS-620", 874},
-    {"ISO-8859-11", 874},   {"WINDOWS-874", 874}, {"WINDOWS-1255", 1255}, {"ISO-8859-8", 1255},
-    {"WINDOWS-1256", 1256}, {"EUC-JP", 0},        {"ISO-2022-JP", 0},     {"ISO-2022-KR", 0},
-    {"ISO-2022-CN", 0},     {"EUC-TW", 0},        {"HZ-GB-2312", 0},      {"ISO-8859-6", 0},
-    {"UTF-16", 0},          {"UTF-32", 0},
-}};
+constexpr DetectorAnswer kAnswers[] = {
+    {"WINDOWS-1250", 1250, {}, DetectorAnswer::Weak},
+    {"WINDOWS-1251", 1251, {}, DetectorAnswer::Weak},
+    {"WINDOWS-1252", 1252, {}, DetectorAnswer::Weak},
+    {"WINDOWS-1253", 1253, {}, DetectorAnswer::Weak},
+    {"WINDOWS-1254", 1254, {}, DetectorAnswer::Weak},
+    {"WINDOWS-1257", 1257, {}, DetectorAnswer::Weak},
+    {"ISO-8859-1", 1252, {}, DetectorAnswer::Weak},
+    {"ISO-8859-15", 1252, {}, DetectorAnswer::Weak},
+    {"ISO-8859-7", 1253, {}, DetectorAnswer::Weak},
+    {"ISO-8859-9", 1254, {}, DetectorAnswer::Weak},
+    {"ISO-8859-13", 1257, {}, DetectorAnswer::Weak},
+    {"IBM852", 852, {}, DetectorAnswer::Weak},
+    {"IBM866", 866, {}, DetectorAnswer::Weak},
+    {"MAC-CENTRALEUROPE", 10029, {}, DetectorAnswer::Weak},
+    {"MAC-CYRILLIC", 10007, {}, DetectorAnswer::Weak},
+    {"ISO-8859-2", 0, "ISO-8859-2", DetectorAnswer::Weak},
+    {"ISO-8859-5", 0, "ISO-8859-5", DetectorAnswer::Weak},
+    {"KOI8-R", 0, "KOI8-R", DetectorAnswer::Weak},
+    {"TIS-620", 874, {}, DetectorAnswer::Strong},
+    {"ISO-8859-11", 874, {}, DetectorAnswer::Strong},
+    {"WINDOWS-874", 874, {}, DetectorAnswer::Strong},
+    {"WINDOWS-1255", 1255, {}, DetectorAnswer::Strong},
+    {"ISO-8859-8", 0, "ISO-8859-8", DetectorAnswer::Strong},
+    {"WINDOWS-1256", 1256, {}, DetectorAnswer::Strong},
+    {"ISO-8859-6", 0, "ISO-8859-6", DetectorAnswer::Strong},
+    {"SHIFT_JIS", 932, {}, DetectorAnswer::MultiByte},
+    {"GB18030", 936, {}, DetectorAnswer::MultiByte},
+    {"GB2312", 936, {}, DetectorAnswer::MultiByte},
+    {"GBK", 936, {}, DetectorAnswer::MultiByte},
+    {"BIG5", 950, {}, DetectorAnswer::MultiByte},
+    {"EUC-KR", 949, {}, DetectorAnswer::MultiByte},
+    {"UHC", 949, {}, DetectorAnswer::MultiByte},
+    {"EUC-JP", 0, {}, DetectorAnswer::MultiByte},
+    {"ISO-2022-JP", 0, {}, DetectorAnswer::MultiByte},
+    {"ISO-2022-KR", 0, {}, DetectorAnswer::MultiByte},
+    {"ISO-2022-CN", 0, {}, DetectorAnswer::MultiByte},
+    {"EUC-TW", 0, {}, DetectorAnswer::MultiByte},
+    {"HZ-GB-2312", 0, {}, DetectorAnswer::MultiByte},
+    {"UTF-16", 0, {}, DetectorAnswer::MultiByte},
+    {"UTF-32", 0, {}, DetectorAnswer::MultiByte},
+};
+
+// The distinct words weighed at most: more says nothing new of a code page,
+// and costs time.
+constexpr std::size_t kDistinctBytes = 16384;
+
+const DetectorAnswer* AnswerNamed(std::string_view name) {
+  for (const DetectorAnswer& answer : kAnswers) {
+    if (answer.name == name) return &answer;
+  }
+  return nullptr;
+}
 
 bool HasHighBytes(std::span<const std::uint8_t> text) {
   return std::any_of(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; });
+}
+
+// log(e^a + e^b), without overflow.
+double LogSum(double a, double b) {
+  const double most = std::max(a, b);
+  return most + std::log(std::exp(a - most) + std::exp(b - most));
 }
 
 }  // namespace
@@ -63,128 +115,307 @@ bool IsUtf8(std::span<const std::uint8_t> text) {
   return beyondAscii;
 }
 
+// One way of reading the text, and the answer it gives: a group of
+// readings that give the same characters (or none, for a reading that
+// names no code page: a script no model reads, two pages mixed).
+struct CodePageGuesser::Hypothesis {
+  double score;  // log-likelihood over the temperature, less the prior
+  int group;     // -1: no answer
+};
+
+struct CodePageGuesser::Group {
+  std::size_t charset;  // the first charset of the group, or of none (multi-byte)
+  bool multiByte = false;
+  const DetectorAnswer* answer = nullptr;  // multi-byte: what uchardet named
+  double share = 0;
+  double best = -HUGE_VAL;  // the best reading's score, language and charset
+  std::size_t language = 0;
+  std::size_t bestCharset = 0;
+};
+
 TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
                                    std::int32_t markedCodePage) {
+  shares_.clear();
   if (!HasHighBytes(text)) return {};
   if (IsUtf8(text)) return {TextVerdict::Kind::Encoding, 0, "UTF-8"};
-  pairs_.count(text);
-  const LetterPairAnswer letters = weighLetterPairs(markedCodePage);
-
-  const std::string_view name = detector_.detect(text);
-  const auto trusted =
-      std::find_if(kTrusted.begin(), kTrusted.end(),
-                   [&](const TrustedAnswer& answer) { return answer.name == name; });
-  if (trusted == kTrusted.end()) {
-    return letters.clean ? letters.verdict : TextVerdict{TextVerdict::Kind::Unsure, 0, {}};
+  // A word met again says nothing new about the code page: a product list
+  // names the same unit a thousand times, a test string repeats itself. A
+  // word is a run of letters and bytes beyond ASCII, which the letter pairs
+  // read; the rest of ASCII only parts them.
+  seen_.clear();
+  distinct_.clear();
+  std::size_t utf8High = 0, otherHigh = 0;
+  const auto inWord = [](std::uint8_t b) {
+    return b >= 0x80 || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+  };
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\n') ++end;
+    const auto value = text.subspan(start, end - start);
+    const auto high = static_cast<std::size_t>(
+        std::count_if(value.begin(), value.end(), [](std::uint8_t b) { return b >= 0x80; }));
+    (high != 0 && IsUtf8(value) ? utf8High : otherHigh) += high;
+    for (std::size_t at = 0; at < value.size();) {
+      std::size_t stop = at;
+      while (stop < value.size() && inWord(value[stop])) ++stop;
+      const std::string_view word(reinterpret_cast<const char*>(value.data()) + at, stop - at);
+      if (stop > at && distinct_.size() < kDistinctBytes && seen_.insert(word).second) {
+        distinct_.insert(distinct_.end(), value.begin() + static_cast<std::ptrdiff_t>(at),
+                         value.begin() + static_cast<std::ptrdiff_t>(stop));
+        distinct_.push_back(' ');
+      }
+      at = stop + 1;
+    }
+    distinct_.push_back('\n');
+    start = end + 1;
   }
-  // A script of one page, or a multi-byte encoding: uchardet's answer,
-  // unless the text reads plainly in a single-byte page: as a language of
-  // few letters beyond ASCII (uchardet now and then takes Italian for
-  // Thai), or at little cost (and Cyrillic for Chinese).
-  const bool sparse =
-      letters.script == Script::Latin && pairs_.highCount() * kSparseShare <= pairs_.letterCount();
-  if (letters.clean && (sparse || letters.fit <= kPlainFit)) return letters.verdict;
-  if (trusted->codePage != 0) return {TextVerdict::Kind::CodePage, trusted->codePage, {}};
-  return {TextVerdict::Kind::Encoding, 0, trusted->name};
+  // Values in UTF-8 beside values in a code page: two encodings, of which
+  // no one code page reads the whole. (A short value of a code page now
+  // and then reads as UTF-8 by chance.)
+  if (utf8High >= 16 && utf8High * 4 >= utf8High + otherHigh) {
+    return {TextVerdict::Kind::Unsure, 0, {}};
+  }
+  pairs_.count(distinct_);
+  weigh(text, markedCodePage);
+  const AnswerShare& best = shares_.front();
+  if (best.share < model_.sureShare) return {TextVerdict::Kind::Unsure, 0, {}};
+  return best.verdict;
 }
 
-CodePageGuesser::LetterPairAnswer CodePageGuesser::weighLetterPairs(std::int32_t markedCodePage) {
+void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage) {
   const auto charsets = SingleByteCharsets();
-  // The language is the one the likeliest reading is in; then every
-  // charset is weighed as that language, so that what decides between them
-  // is the bytes they read differently, not how well some other language
-  // suits the rest of the text.
-  const CharsetScores scores(pairs_);
-  std::vector<CharsetCost> costs = scores.best();
+  const auto models = LanguageModels();
+  // Costs are in tenths of a nat. Beyond some pairs the evidence saturates:
+  // a long text whose every pair favours a reading a little is no surer of
+  // it than a shorter one, since the models are only models.
+  const double scale =
+      10.0 * model_.temperature *
+      std::max(1.0, static_cast<double>(pairs_.highPairCount()) / model_.evidencePairs);
+
+  // Charsets that read the bytes present alike are one answer.
+  std::vector<Group> groups;
+  std::vector<int> groupOf(charsets.size());
+  for (std::size_t c = 0; c < charsets.size(); ++c) {
+    const auto readsAlike = [&](const Group& group) {
+      const SingleByteCharset& other = charsets[group.charset];
+      for (std::size_t i = 0; i < 128; ++i) {
+        if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i)) &&
+            charsets[c].reads[i] != other.reads[i]) {
+          return false;
+        }
+      }
+      return true;
+    };
+    const auto found = std::find_if(groups.begin(), groups.end(), readsAlike);
+    groupOf[c] = static_cast<int>(found - groups.begin());
+    if (found == groups.end()) groups.push_back({c});
+  }
+  // Of a script's charsets, those that read the text alike cost the same.
+  std::vector<std::size_t> alike(charsets.size());
+  for (std::size_t c = 0; c < charsets.size(); ++c) {
+    const std::size_t first = groups[groupOf[c]].charset;
+    alike[c] = charsets[first].script == charsets[c].script ? first : c;
+  }
+  const auto prior = [&](std::size_t charset, std::size_t language) {
+    const auto& pages = models[language].homePages;
+    const auto home = std::find(pages.begin(), pages.end(), charsets[charset].codePage);
+    return charsets[charset].codePage != 0 && home != pages.end()
+               ? model_.homePagePrior[static_cast<std::size_t>(home - pages.begin())]
+               : model_.awayPagePrior;
+  };
+
+  // uchardet's answer: evidence for the readings it stands for.
+  // It reads the text as it is: a multi-byte encoding's characters do not
+  // stop at the places words do for the letter pairs.
+  const DetectorAnswer* answer = AnswerNamed(detector_.detect(text));
+  int answerGroup = -1;
+  if (answer != nullptr && answer->kind != DetectorAnswer::MultiByte) {
+    for (std::size_t c = 0; c < charsets.size(); ++c) {
+      if (answer->charset.empty() ? charsets[c].codePage == answer->codePage
+                                  : charsets[c].name == answer->charset) {
+        answerGroup = groupOf[c];
+      }
+    }
+  }
+  // What uchardet's answer is worth grows with the text it saw.
+  const double evidence =
+      std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.uchardetFullEvidence);
+  const double answerWeight =
+      evidence * (answer != nullptr && answer->kind != DetectorAnswer::Weak ? model_.uchardetStrong
+                                                                            : model_.uchardetWeak);
+
+  const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
+  // A reading that much behind the likeliest has no share worth counting.
+  const std::vector<ReadingCost> readings =
+      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_, alike);
+  // What a reading costs. The pairs below 0x80 read alike in every charset,
+  // and in tables they are codes, numbers and words in English as often as
+  // words of the table's language: they count for the language, but less.
+  const auto cost = [&](const ReadingCost& reading) {
+    return model_.asciiWeight * static_cast<double>(reading.lowCost) +
+           static_cast<double>(reading.cost - reading.lowCost);
+  };
+  std::vector<Hypothesis> hypotheses;
+  for (const ReadingCost& reading : readings) {
+    const int group = groupOf[reading.charset];
+    const double score = -cost(reading) / scale - prior(reading.charset, reading.language) +
+                         (group == answerGroup ? answerWeight : 0.0);
+    hypotheses.push_back({score, group});
+    if (score > groups[group].best) {
+      groups[group].best = score;
+      groups[group].language = reading.language;
+      groups[group].bestCharset = reading.charset;
+    }
+  }
+  // A script no model reads, and the multi-byte encoding uchardet names:
+  // each pair with a byte beyond ASCII costs what it would in such a text,
+  // and the rest what it does in the likeliest reading.
   const auto likeliest = std::min_element(
-      costs.begin(), costs.end(), [](const auto& a, const auto& b) { return a.cost < b.cost; });
-  if (likeliest == costs.end() || likeliest->cost == UINT64_MAX) return {};
-  costs = scores.best(likeliest->language);
-  // Cheapest first; of equal costs, the commoner.
-  std::sort(costs.begin(), costs.end(), [](const CharsetCost& a, const CharsetCost& b) {
-    return a.cost != b.cost ? a.cost < b.cost : a.charset < b.charset;
-  });
-  // Where the bytes of this text read alike in two charsets, they are one
-  // answer; how often the text holds a byte they read differently is the
-  // evidence between them.
-  const auto differences = [&](const CharsetCost& a, const CharsetCost& b) {
-    std::uint64_t count = 0;
-    for (std::size_t i = 0; i < 128; ++i) {
-      if (charsets[a.charset].reads[i] != charsets[b.charset].reads[i]) {
-        count += pairs_.occurrences(static_cast<std::uint8_t>(0x80 + i));
-      }
-    }
-    return count;
+      readings.begin(), readings.end(),
+      [&](const ReadingCost& a, const ReadingCost& b) { return cost(a) < cost(b); });
+  const auto unread = [&](double pairCost) {
+    return -(model_.asciiWeight * static_cast<double>(likeliest->lowCost) +
+             10.0 * pairCost * static_cast<double>(pairs_.highPairCount())) /
+           scale;
   };
-  // The likeliest reading, which the scoring under its own language keeps.
-  const CharsetCost& best = costs.front();
-  const LanguageModel& language = LanguageModels()[best.language];
-  LetterPairAnswer answer;
-  answer.clean = StrayCount(pairs_, best) * kStrayShare <= pairs_.highCount();
-  answer.fit = pairs_.highCount() == 0 ? 0 : best.highCost / pairs_.highCount();
-  answer.script = language.script;
-  // How common a reading is for the text's language: its place among the
-  // pages the language is written in, else after them in the commonest
-  // order of all pages; of charsets that read it alike, the best place.
-  const auto place = [&](std::size_t charset) {
-    const auto home =
-        std::find(language.homePages.begin(), language.homePages.end(), charsets[charset].codePage);
-    return charsets[charset].codePage != 0 && home != language.homePages.end()
-               ? static_cast<std::size_t>(home - language.homePages.begin())
-               : language.homePages.size() + charset;
+  hypotheses.push_back({unread(model_.unknownPairCost), -1});
+  if (answer != nullptr && answer->kind == DetectorAnswer::MultiByte) {
+    groups.push_back({0, true, answer});
+    hypotheses.push_back(
+        {unread(model_.multiBytePairCost) + answerWeight, static_cast<int>(groups.size() - 1)});
+  }
+
+  // What a value costs read as a reading's language.
+  const auto valueScore = [&](const ValueCost& value) {
+    return -(model_.asciiWeight * static_cast<double>(value.low) +
+             static_cast<double>(value.high)) /
+           scale;
   };
-  const auto commonest = [&](const CharsetCost& reading) {
-    std::size_t first = place(reading.charset);
-    for (const CharsetCost& cost : costs) {
-      if (differences(cost, reading) == 0) first = std::min(first, place(cost.charset));
-    }
-    return first;
-  };
-  // Whether every byte the two read differently is a letter in both.
-  const auto letterForLetter = [&](const CharsetCost& a, const CharsetCost& b) {
-    for (std::size_t i = 0; i < 128; ++i) {
-      if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i)) &&
-          charsets[a.charset].reads[i] != charsets[b.charset].reads[i] &&
-          (charsets[a.charset].letters[i] != '1' || charsets[b.charset].letters[i] != '1')) {
-        return false;
-      }
-    }
-    return true;
-  };
-  // Every reading that comes within the margin must give way. One that
-  // differs from the likeliest in a byte or two that read as one letter or
-  // another is too little to trust the letter pairs over how often each
-  // page is met for the language (a name from abroad, say): the likeliest
-  // stands where it is the commoner page, and nothing is named where the
-  // contender is.
-  for (const CharsetCost& contender : costs) {
-    if (contender.cost - best.cost >= kSureMargin) break;
-    const std::uint64_t differing = differences(best, contender);
-    if (differing == 0) continue;
-    if (differing > kThinEvidence || !letterForLetter(best, contender) ||
-        commonest(contender) < commonest(best)) {
-      return answer;
+
+  // Two code pages mixed, value by value: a table some rows of which one
+  // program wrote, and some another, in two of the pages its language is
+  // written in. Read as the likeliest language, each pair of them.
+  const std::size_t language = likeliest->language;
+  std::vector<std::size_t> homes;  // charsets
+  std::vector<double> wholeScores;
+  for (const ReadingCost& reading : readings) {
+    const auto& pages = models[language].homePages;
+    if (reading.language == language && reading.complete &&
+        charsets[reading.charset].codePage != 0 &&
+        std::find(pages.begin(), pages.end(), charsets[reading.charset].codePage) != pages.end()) {
+      homes.push_back(reading.charset);
+      wholeScores.push_back(-cost(reading) / scale);
     }
   }
-  // Of the charsets that read it alike, the marked one, else the commonest.
-  const SingleByteCharset* named = nullptr;
-  std::size_t namedPlace = SIZE_MAX;
-  for (const CharsetCost& cost : costs) {
-    if (differences(cost, best) != 0) continue;
-    const SingleByteCharset& charset = charsets[cost.charset];
-    if (charset.codePage != 0 && charset.codePage == markedCodePage) {
-      named = &charset;
-      break;
-    }
-    if (place(cost.charset) < namedPlace) {
-      named = &charset;
-      namedPlace = place(cost.charset);
+  valueCosts_.resize(std::max<std::size_t>(homes.size(), 1));
+  for (std::size_t h = 0; h < homes.size(); ++h) {
+    ValueCosts(distinct_, homes[h], language, strayCost, false, valueCosts_[h]);
+  }
+  for (std::size_t a = 0; a < homes.size(); ++a) {
+    for (std::size_t b = a + 1; b < homes.size(); ++b) {
+      if (groupOf[homes[a]] == groupOf[homes[b]]) continue;
+      // The values read alike in both cost what they do in either.
+      double mixed = wholeScores[a];
+      for (std::size_t v = 0; v < valueCosts_[a].size(); ++v) {
+        const double ca = valueScore(valueCosts_[a][v]);
+        const double cb = valueScore(valueCosts_[b][v]);
+        mixed += LogSum(ca, cb) + std::log(0.5) - ca;
+      }
+      hypotheses.push_back(
+          {mixed - prior(homes[a], language) - prior(homes[b], language) - model_.mixturePrior,
+           -1});
     }
   }
-  answer.verdict = named->codePage != 0
-                       ? TextVerdict{TextVerdict::Kind::CodePage, named->codePage, {}}
-                       : TextVerdict{TextVerdict::Kind::Encoding, 0, named->name};
-  return answer;
+
+  // One table in several languages of a script: the names of places and
+  // people from abroad among its own language's words. Each of the
+  // likeliest answers read value by value, each value with a letter beyond
+  // ASCII in the likeliest language that reads it best.
+  std::vector<std::pair<double, std::size_t>> leaders;  // best score, charset
+  for (const Group& group : groups) {
+    if (!group.multiByte) leaders.push_back({group.best, group.bestCharset});
+  }
+  std::sort(leaders.rbegin(), leaders.rend());
+  leaders.resize(std::min<std::size_t>(leaders.size(), model_.multilingualAnswers));
+  std::vector<std::pair<double, std::size_t>> tongues;  // best score, language
+  for (std::size_t l = 0; l < models.size(); ++l) tongues.push_back({-HUGE_VAL, l});
+  for (const ReadingCost& reading : readings) {
+    double& best = tongues[reading.language].first;
+    best = std::max(best, -cost(reading) / scale);
+  }
+  std::sort(tongues.rbegin(), tongues.rend());
+  for (const auto& [best, charset] : leaders) {
+    // The charset's own language, read as a whole before.
+    const auto own = std::max_element(readings.begin(), readings.end(),
+                                      [&](const ReadingCost& a, const ReadingCost& b) {
+                                        return (a.charset != charset ? -HUGE_VAL : -cost(a)) <
+                                               (b.charset != charset ? -HUGE_VAL : -cost(b));
+                                      });
+    if (!own->complete) continue;  // far behind: its whole cost is not known
+    ValueCosts(distinct_, charset, own->language, strayCost, false, valueCosts_[0]);
+    std::vector<double>& values = valueScores_;
+    values.assign(valueCosts_[0].size(), -HUGE_VAL);
+    double whole = -cost(*own) / scale;
+    for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(valueCosts_[0][v]);
+    std::size_t languages = 0;
+    double home = HUGE_VAL;
+    for (const auto& [score, language] : tongues) {
+      if (models[language].script != charsets[charset].script) continue;
+      if (++languages > model_.multilingualLanguages) break;
+      home = std::min(home, prior(charset, language));
+      ValueCosts(distinct_, charset, language, strayCost, false, valueCosts_[0]);
+      for (std::size_t v = 0; v < values.size(); ++v) {
+        values[v] = LogSum(values[v], valueScore(valueCosts_[0][v]));
+      }
+    }
+    languages = std::min(languages, model_.multilingualLanguages);
+    double score = whole - home - model_.multilingualPrior +
+                   (groupOf[charset] == answerGroup ? answerWeight : 0.0);
+    for (const double value : values) score += value - std::log(static_cast<double>(languages));
+    hypotheses.push_back({score, groupOf[charset]});
+  }
+
+  // Each answer's share of the whole.
+  double most = -HUGE_VAL;
+  for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
+  double whole = 0;
+  for (const Hypothesis& h : hypotheses) {
+    const double weight = std::exp(h.score - most);
+    whole += weight;
+    if (h.group >= 0) groups[static_cast<std::size_t>(h.group)].share += weight;
+  }
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const Group& group = groups[g];
+    TextVerdict verdict;
+    if (group.multiByte) {
+      verdict = group.answer->codePage != 0
+                    ? TextVerdict{TextVerdict::Kind::CodePage, group.answer->codePage, {}}
+                    : TextVerdict{TextVerdict::Kind::Encoding, 0, group.answer->name};
+    } else {
+      // Of the charsets that read it alike, the marked one where the
+      // group's language is written in it, else the one it is most often
+      // written in, else an encoding. A page the language is not written in
+      // is named only where no other reads the text alike: what was read of
+      // a table is a sample, and the rest may tell them apart.
+      const SingleByteCharset* named = nullptr;
+      double namedPrior = HUGE_VAL;
+      for (std::size_t c = 0; c < charsets.size(); ++c) {
+        if (groupOf[c] != static_cast<int>(g)) continue;
+        const double home = prior(c, group.language);
+        const bool marked = charsets[c].codePage == markedCodePage && home < model_.awayPagePrior;
+        const double cost = charsets[c].codePage == 0 ? HUGE_VAL / 2 : marked ? -HUGE_VAL : home;
+        if (named == nullptr || cost < namedPrior) {
+          named = &charsets[c];
+          namedPrior = cost;
+        }
+      }
+      verdict = named->codePage != 0 ? TextVerdict{TextVerdict::Kind::CodePage, named->codePage, {}}
+                                     : TextVerdict{TextVerdict::Kind::Encoding, 0, named->name};
+    }
+    shares_.push_back({verdict, group.share / whole});
+  }
+  std::sort(shares_.begin(), shares_.end(),
+            [](const AnswerShare& a, const AnswerShare& b) { return a.share > b.share; });
 }
 
 }  // namespace tablemark

@@ -1,6 +1,7 @@
 #include "detect/letter_pairs.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tablemark {
 namespace {
@@ -12,17 +13,6 @@ constexpr std::uint8_t kPunctuation = 2;
 constexpr std::uint8_t kSymbol = 3;
 constexpr std::uint8_t kFirstLetter = 4;
 constexpr std::uint8_t kNeverUsed = 255;
-
-Script ScriptOf(const SingleByteCharset& charset) {
-  std::array<int, 3> letters{};
-  for (const char16_t c : charset.seen) {
-    if (c >= 0x00C0 && c < 0x0250) ++letters[0];
-    if (c >= 0x0370 && c < 0x0400) ++letters[1];
-    if (c >= 0x0400 && c < 0x0530) ++letters[2];
-  }
-  const auto most = std::max_element(letters.begin(), letters.end()) - letters.begin();
-  return static_cast<Script>(most);
-}
 
 // For one charset and one language: the model's symbol for each byte, and
 // what a letter beyond the alphabet costs on top.
@@ -41,6 +31,14 @@ SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& mode
     std::uint8_t& symbol = map.symbol[0x80 + i];
     if (seen >= 0xFFFE) {
       symbol = kSymbol;
+      // A byte the charset leaves undefined is as good as never in its text;
+      // a symbol costs what it does among symbols.
+      const auto sign =
+          std::lower_bound(kSymbolSigns.begin(), kSymbolSigns.end(), charset.reads[i]);
+      map.extra[0x80 + i] =
+          seen == 0xFFFE && sign != kSymbolSigns.end() && *sign == charset.reads[i]
+              ? kSymbolCosts[sign - kSymbolSigns.begin()]
+              : kNeverUsed;
     } else if (const auto at = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
                at != model.alphabet.end() && *at == seen) {
       symbol = static_cast<std::uint8_t>(kFirstLetter + (at - model.alphabet.begin()));
@@ -68,14 +66,38 @@ const std::vector<Pairing>& Pairings() {
     const auto charsets = SingleByteCharsets();
     const auto models = LanguageModels();
     for (std::size_t c = 0; c < charsets.size(); ++c) {
-      const Script script = ScriptOf(charsets[c]);
       for (std::size_t l = 0; l < models.size(); ++l) {
-        if (models[l].script == script) made.push_back({c, l, MapSymbols(charsets[c], models[l])});
+        if (models[l].script == charsets[c].script) {
+          made.push_back({c, l, MapSymbols(charsets[c], models[l])});
+        }
       }
     }
     return made;
   }();
   return pairings;
+}
+
+// The index of a charset's first pairing.
+std::size_t FirstPairing(std::size_t charset) {
+  static const std::vector<std::size_t> firsts = [] {
+    std::vector<std::size_t> made(SingleByteCharsets().size(), 0);
+    for (std::size_t i = Pairings().size(); i-- > 0;) made[Pairings()[i].charset] = i;
+    return made;
+  }();
+  return firsts[charset];
+}
+
+const Pairing& PairingOf(std::size_t charset, std::size_t language) {
+  for (const Pairing& pairing : Pairings()) {
+    if (pairing.charset == charset && pairing.language == language) return pairing;
+  }
+  return Pairings().front();  // never reached: a charset is scored in its script's languages
+}
+
+// A pair's cost, growing a quarter as fast beyond `stray`: what is rarer
+// still than a stray sign is told apart, but weighs no page of evidence.
+std::uint32_t Bounded(std::uint32_t cost, std::uint32_t stray) {
+  return cost <= stray ? cost : stray + (cost - stray) / 4;
 }
 
 std::uint8_t Fold(std::uint8_t byte) {
@@ -95,8 +117,7 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint16_t pair : touched_) counts_[pair] = 0;
   touched_.clear();
   occurrences_.fill(0);
-  highCount_ = 0;
-  asciiLetters_ = 0;
+  highPairCount_ = 0;
   const auto add = [&](std::uint8_t first, std::uint8_t second) {
     const std::uint16_t pair = static_cast<std::uint16_t>(first << 8 | second);
     if (counts_[pair]++ == 0) touched_.push_back(pair);
@@ -105,8 +126,6 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     ++occurrences_[byte];
-    highCount_ += byte >= 0x80 ? 1 : 0;
-    asciiLetters_ += folded >= 'a' && folded <= 'z' ? 1 : 0;
     if (folded == ' ' && previous == ' ') continue;
     add(previous, folded);
     previous = folded;
@@ -117,23 +136,13 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   for (const std::uint16_t pair : touched_) {
     const Pair counted{static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair & 0xFF),
                        counts_[pair]};
-    (counted.first >= 0x80 || counted.second >= 0x80 ? high_ : low_).push_back(counted);
+    const bool high = counted.first >= 0x80 || counted.second >= 0x80;
+    (high ? high_ : low_).push_back(counted);
+    highPairCount_ += high ? counted.count : 0;
   }
 }
 
-std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading) {
-  for (const Pairing& pairing : Pairings()) {
-    if (pairing.charset != reading.charset || pairing.language != reading.language) continue;
-    std::uint64_t stray = 0;
-    for (int b = 0x80; b < 0x100; ++b) {
-      if (pairing.symbols.symbol[b] == kSymbol || pairing.symbols.extra[b] == kNeverUsed) {
-        stray += pairs.occurrences(static_cast<std::uint8_t>(b));
-      }
-    }
-    return stray;
-  }
-  return pairs.highCount();
-}
+namespace {
 
 // Each language's cost of the pairs below 0x80: they read alike in every
 // charset, so each language's is counted once.
@@ -157,41 +166,97 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
   return lowCost;
 }
 
-CharsetScores::CharsetScores(const PairCounts& pairs) {
+}  // namespace
+
+std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
+                                       double lowWeight, double enough, std::size_t& first,
+                                       std::span<const std::size_t> alike) {
   const auto models = LanguageModels();
+  const auto& pairings = Pairings();
   const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
-  for (const Pairing& pairing : Pairings()) {
+  // The pairs that weigh most first, so that a reading far behind shows it
+  // soon.
+  std::vector<PairCounts::Pair> high = pairs.highPairs();
+  std::sort(high.begin(), high.end(),
+            [](const auto& a, const auto& b) { return a.count > b.count; });
+  std::vector<ReadingCost> readings(pairings.size());
+  double best = HUGE_VAL;
+  const std::size_t hint = std::min(first, pairings.size() - 1);
+  for (std::size_t k = 0; k < pairings.size(); ++k) {
+    // The reading that won the last text first: the tables of a directory
+    // are alike, and the others are then soon far behind it.
+    const std::size_t index = k == 0 ? hint : k == hint ? 0 : k;
+    const Pairing& pairing = pairings[index];
+    // A charset that reads the text as another does costs what that one
+    // does: its readings are copied below.
+    if (alike[pairing.charset] != pairing.charset) continue;
     const LanguageModel& model = models[pairing.language];
     const std::size_t n = model.alphabet.size() + kFirstLetter;
-    std::uint64_t high = 0;
+    const std::uint64_t low = lowCost[pairing.language];
+    const double giveUp = best + enough - lowWeight * static_cast<double>(low);
+    std::uint64_t cost = 0;
+    bool complete = true;
     // Each byte is the second of one pair, so its extra is counted once.
     const SymbolMap& map = pairing.symbols;
-    for (const PairCounts::Pair& pair : pairs.highPairs()) {
-      high += std::uint64_t{pair.count} *
-              (model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
-               map.extra[pair.second]);
+    for (const PairCounts::Pair& pair : high) {
+      cost += std::uint64_t{pair.count} *
+              Bounded(model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
+                          map.extra[pair.second],
+                      strayCost);
+      if (static_cast<double>(cost) > giveUp) {
+        complete = false;
+        break;
+      }
     }
-    byPairing_.push_back(
-        {pairing.charset, lowCost[pairing.language] + high, pairing.language, high});
+    const double weighed = lowWeight * static_cast<double>(low) + static_cast<double>(cost);
+    if (complete && weighed < best) {
+      best = weighed;
+      first = static_cast<std::size_t>(&pairing - pairings.data());
+    }
+    readings[index] = {pairing.charset, pairing.language, low + cost, low, complete};
   }
+  // Pairings go charset by charset, each over the same languages of its
+  // script: a charset's first pairing and its kin's are as far apart as
+  // their first ones.
+  for (std::size_t index = 0; index < pairings.size(); ++index) {
+    const Pairing& pairing = pairings[index];
+    const std::size_t same = alike[pairing.charset];
+    if (same == pairing.charset) continue;
+    const ReadingCost& kin = readings[FirstPairing(same) + (index - FirstPairing(pairing.charset))];
+    readings[index] = {pairing.charset, pairing.language, kin.cost, kin.lowCost, kin.complete};
+  }
+  return readings;
 }
 
-std::vector<CharsetCost> CharsetScores::best(std::size_t language) const {
-  const auto models = LanguageModels();
-  std::vector<CharsetCost> costs;
-  for (std::size_t c = 0; c < SingleByteCharsets().size(); ++c) {
-    costs.push_back({c, UINT64_MAX, models.size(), UINT64_MAX});
+void ValueCosts(std::span<const std::uint8_t> text, std::size_t charset, std::size_t language,
+                std::uint32_t strayCost, bool all, std::vector<ValueCost>& costs) {
+  costs.clear();
+  const Pairing& pairing = PairingOf(charset, language);
+  const LanguageModel& model = LanguageModels()[language];
+  const std::size_t n = model.alphabet.size() + kFirstLetter;
+  const SymbolMap& map = pairing.symbols;
+  ValueCost cost;
+  bool high = false;
+  std::uint8_t previous = ' ';
+  const auto add = [&](std::uint8_t first, std::uint8_t second) {
+    const std::uint32_t pair = Bounded(
+        model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second], strayCost);
+    (first >= 0x80 || second >= 0x80 ? cost.high : cost.low) += pair;
+  };
+  const auto end = [&] {
+    if (high || all) costs.push_back(cost);
+    cost = {};
+    high = false;
+  };
+  for (const std::uint8_t byte : text) {
+    const std::uint8_t folded = Fold(byte);
+    high = high || byte >= 0x80;
+    if (!(folded == ' ' && previous == ' ')) add(previous, folded);
+    previous = folded;
+    if (byte == '\n') end();
   }
-  const Script script = language == kAnyLanguage ? Script::Latin : models[language].script;
-  for (const CharsetCost& scored : byPairing_) {
-    if (language != kAnyLanguage && models[scored.language].script == script &&
-        scored.language != language) {
-      continue;
-    }
-    CharsetCost& best = costs[scored.charset];
-    if (scored.cost < best.cost) best = scored;
-  }
-  return costs;
+  if (previous != ' ') add(previous, ' ');
+  if (!text.empty() && text.back() != '\n') end();
 }
 
 }  // namespace tablemark

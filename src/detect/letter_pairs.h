@@ -1,9 +1,7 @@
 // Letter pairs: how well a text read in one single-byte character set
-// looks like a language. Used to tell apart the code pages that share an
-// alphabet (a Windows page, its DOS and Mac siblings), which the general
-// detector cannot: each page's reading of the text is scored with the
-// letter-pair frequencies of each language of its script, and the reading
-// that looks most like a language wins.
+// looks like a language. Each charset's reading of a text is scored with the
+// letter-pair frequencies of each language of its script: the likelihood of
+// the text under that language's model, on one scale for every reading.
 //
 // The data comes from scripts/make-letter-pairs.py, trained on Debian's
 // translated messages.
@@ -17,11 +15,12 @@
 
 namespace tablemark {
 
-enum class Script { Latin, Greek, Cyrillic };
+enum class Script { Latin, Greek, Cyrillic, Hebrew, Arabic, Thai };
 
 struct SingleByteCharset {
   std::int32_t codePage;  // 0 for an encoding no mark stands for
   std::string_view name;  // that encoding's own name, else empty
+  Script script;
   // The characters bytes 0x80-0xFF read as (0xFFFF: undefined), and what
   // the models see of them: a letter folded to lower case, punctuation as
   // itself, 0xFFFE for a symbol, 0xFFFF undefined; and for each, '1' where
@@ -42,7 +41,7 @@ struct LanguageModel {
   const std::uint8_t* costs;
   // The letters and punctuation beyond the alphabet that a charset can
   // give, sorted, and what each costs on top of being one: the language
-  // borrows some now and then, and never uses others.
+  // borrows some now and then, and seldom uses others.
   std::u16string_view rareLetters;
   const std::uint8_t* rareCosts;
   // The code pages the language is written in, commonest first (0 ends).
@@ -68,48 +67,49 @@ class PairCounts {
   const std::vector<Pair>& lowPairs() const { return low_; }
   // Which bytes of 0x80 and above occur, and how often in all.
   bool occurs(std::uint8_t byte) const { return occurrences_[byte] != 0; }
-  std::uint32_t occurrences(std::uint8_t byte) const { return occurrences_[byte]; }
-  std::uint64_t highCount() const { return highCount_; }
-  // Letters of ASCII and bytes beyond it: what the high bytes are a share of.
-  std::uint64_t letterCount() const { return highCount_ + asciiLetters_; }
+  std::uint64_t highPairCount() const { return highPairCount_; }
 
  private:
   std::vector<std::uint32_t> counts_;  // 256 x 256
   std::vector<std::uint16_t> touched_;
   std::vector<Pair> high_, low_;
   std::array<std::uint32_t, 256> occurrences_{};
-  std::uint64_t highCount_ = 0;
-  std::uint64_t asciiLetters_ = 0;
+  std::uint64_t highPairCount_ = 0;
 };
 
-// Each charset's cost of the text under its best language, lowest first is
-// likeliest: what the text costs read in that charset.
-struct CharsetCost {
-  std::size_t charset;  // index into SingleByteCharsets()
+// What a text costs read in one charset as one language, in tenths of a
+// nat: the lower, the likelier.
+struct ReadingCost {
+  std::size_t charset;   // index into SingleByteCharsets()
+  std::size_t language;  // index into LanguageModels()
   std::uint64_t cost;
-  std::size_t language;    // index into LanguageModels()
-  std::uint64_t highCost;  // of the pairs with a byte of 0x80 or above
+  std::uint64_t lowCost;  // of it, the pairs below 0x80, which every charset reads alike
+  // False for a reading given up on once it cost `enough` more than the
+  // best: its cost is less than the whole.
+  bool complete = true;
 };
 
-// Every single-byte charset's reading of a text scored against the
-// languages of its script, once.
-inline constexpr std::size_t kAnyLanguage = SIZE_MAX;
-class CharsetScores {
- public:
-  explicit CharsetScores(const PairCounts& pairs);
-  // One entry per charset, in the order of SingleByteCharsets(): its cost
-  // under its likeliest language, or under `language` where it is of that
-  // language's script, so that charsets are weighed under one language
-  // once it is known.
-  std::vector<CharsetCost> best(std::size_t language = kAnyLanguage) const;
+// Every reading of the counted text: each charset under each language of
+// its script. Beyond `strayCost` (tenths of a nat) a pair's cost grows a
+// quarter as fast: a sign or a letter from abroad that a language never
+// uses is in real text now and then, and must not weigh like a page of
+// evidence. A reading's cost is its pairs below 0x80 weighed `lowWeight`
+// and the others in full; one that costs `enough` more than the best is
+// given up on. `first` is a hint, where to begin, and is left at the best.
+// `alike` gives for each charset the first that reads the text as it does,
+// whose costs it shares.
+std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
+                                       double lowWeight, double enough, std::size_t& first,
+                                       std::span<const std::size_t> alike);
 
- private:
-  std::vector<CharsetCost> byPairing_;
+// What each value of `text` (values end in a line feed) costs read in
+// `charset` as `language`: its pairs below 0x80, and the others. For every
+// value where `all`, else for the values with a byte of 0x80 or above; in
+// order.
+struct ValueCost {
+  std::uint64_t low = 0, high = 0;
 };
-
-// How many bytes of the text read, in a charset under its best language,
-// as no text of that language reads: signs, undefined bytes, letters the
-// language never uses.
-std::uint64_t StrayCount(const PairCounts& pairs, const CharsetCost& reading);
+void ValueCosts(std::span<const std::uint8_t> text, std::size_t charset, std::size_t language,
+                std::uint32_t strayCost, bool all, std::vector<ValueCost>& costs);
 
 }  // namespace tablemark

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Chooses the detection model's constants (GuessModel in src/detect/code_page_guess.h) on the
+corpus of the tuning kind, word lists, which neither the letter-pair models (program messages)
+nor the figures reported (docs, names) are made from. It never reads another kind.
+
+    cmake --build build/release --target guess_shares
+    python3 tests/detect/tune.py --tool build/release/tests/guess_shares
+
+For each set of constants in a small grid, guess_shares gives every table's answers with their
+shares of the whole; the sure share is then the least that leaves no table wrong, at any size,
+with a margin of safety. The set that leaves the most tables with 1 KiB of text or more right
+wins; its figures, and the shares of the tables it would have got wrong just below the
+threshold, are printed.
+"""
+
+import argparse
+import collections
+import itertools
+import os
+import subprocess
+import sys
+import tempfile
+
+import corpus
+
+KIND = "words"
+GRID = dict(temperature=(1, 2), unknownPairCost=(8,), multiBytePairCost=(4,),
+            uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
+            awayPagePrior=(11,), evidencePairs=(100,), asciiWeight=(0, 0.1, 0.3, 1))
+
+
+def shares(tool, folder, constants):
+    """Each table's answers, likeliest first, as (TEXT, share); where none was weighed (plain
+    text, or text no single code page reads), its TEXT alone, as sure."""
+    out = subprocess.run([tool, folder] + [str(c) for c in constants], capture_output=True,
+                         check=False).stdout.decode("utf-8", "replace").split("\n")
+    answers = {}
+    for line, shown in zip(out[0::2], out[1::2]):
+        name, _, text = line.split("\t")
+        answers[name] = [(a.split("=")[0], float(a.split("=")[1]))
+                         for a in shown.split("\t")[2:]] or [(text, 1.0)]
+    return answers
+
+
+def outcome(tables, answers, sure):
+    """Counts of right, unsure and wrong by size class, and the wrong tables' best shares."""
+    counts, wrong = collections.Counter(), []
+    for t in tables:
+        found = answers.get(t.name, [("?", 1.0)])
+        text = found[0][0] if found[0][1] >= sure else "?"
+        verdict = corpus.judge(text, t)
+        counts[(t.size < corpus.SMALL, verdict)] += 1
+        if verdict == "wrong":
+            wrong.append((found[0][1], t.name, t.lang, t.encodings, text))
+    return counts, wrong
+
+
+def least_sure_share(tables, answers):
+    """The least share that leaves no table wrong: above every wrong best answer's share."""
+    wrong_shares = []
+    for t in tables:
+        found = answers.get(t.name, [("?", 1.0)])
+        if corpus.judge(found[0][0], t) == "wrong":
+            wrong_shares.append(found[0][1])
+    return max(wrong_shares, default=0.5)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--tool", required=True, help="build/release/tests/guess_shares")
+    parser.add_argument("--seed", type=int, default=1251)
+    parser.add_argument("--margin", type=float, default=5.0,
+                        help="the sure share leaves this many times less doubt than the least "
+                             "that is wrong on the tuning kind")
+    opts = parser.parse_args()
+    folder = tempfile.mkdtemp(prefix="tablemark-tune-")
+    try:
+        tables, _ = corpus.build(folder, opts.seed, KIND)
+        results = []
+        for constants in itertools.product(*GRID.values()):
+            answers = shares(os.path.abspath(opts.tool), folder, constants)
+            least = least_sure_share(tables, answers)
+            sure = 1 - (1 - least) / opts.margin
+            counts, _ = outcome(tables, answers, sure)
+            large = sum(n for (small, _), n in counts.items() if not small)
+            results.append((counts[(False, "right")] / large, sure, constants))
+            print(f"{dict(zip(GRID, constants))} sure {sure:.6f}: "
+                  f"{100 * results[-1][0]:.1f}% right of {large}", flush=True)
+        right, sure, constants = max(results)
+        answers = shares(os.path.abspath(opts.tool), folder, constants)
+        counts, _ = outcome(tables, answers, sure)
+        print(f"\nchosen: {dict(zip(GRID, constants))}, sureShare {sure:.6f}")
+        for small in (False, True):
+            print(f"  {'< 1 KiB' if small else '>= 1 KiB'}: " + ", ".join(
+                f"{v} {counts[(small, v)]}" for v in ("right", "unsure", "wrong")))
+        _, wrong = outcome(tables, answers, min(sure, 0.5))
+        print("  answers that would be wrong below the threshold (share, table):")
+        for share, name, lang, encodings, text in sorted(wrong, reverse=True)[:20]:
+            print(f"    {share:.6f} {name} {lang} {encodings} -> {text}")
+    finally:
+        subprocess.run(["rm", "-rf", folder], check=False)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
