@@ -26,8 +26,13 @@ void PrintTo(const ConsoleLine& line, std::ostream* out) {
   *out << (line.stream == ConsoleStream::Output ? "stdout: " : "stderr: ") << Utf8(line.text);
 }
 
-void FakeConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
+Status FakeConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
+  if (stream == ConsoleStream::Output && outputLinesBeforeFault) {
+    if (*outputLinesBeforeFault == 0) return Status::Failed(outputFault.code);
+    --*outputLinesBeforeFault;
+  }
   lines.push_back({stream, std::u16string(text)});
+  return Status::Ok();
 }
 
 void FakeConsole::appendErrorText(ErrorCode code, std::u16string& out) {
@@ -35,6 +40,10 @@ void FakeConsole::appendErrorText(ErrorCode code, std::u16string& out) {
   out += u"system text ";
   out.append(digits.begin(), digits.end());
   if (dialect_ == Dialect::Windows) out += u"\r\n";
+}
+
+void FakeConsole::decodeText(std::string_view bytes, bool /*utf8*/, std::u16string& out) {
+  posix::DecodeBytes(bytes, out);
 }
 
 void* FakeLibraries::find(const char* library, const char* symbol) {
@@ -149,6 +158,10 @@ Status FakeFileSystem::open(const DirectorySearch& search, const std::u16string&
 
 Status FakeFileSystem::openTable(const DirectorySearch& search, const std::u16string& directory,
                                  const DirectoryEntry& entry, TableFile& file) {
+  FakeFile& target = this->file(searches_.at(search.native()).directory, entry.name);
+  if (target.writeOpenFault) return Status::Failed(target.writeOpenFault->code);
+  if (target.markOnWriteOpen && target.bytes.size() > 29)
+    target.bytes[29] = *target.markOnWriteOpen;
   FakeFile* opened = nullptr;
   return open(search, directory, entry.name, file, opened);
 }
@@ -209,6 +222,29 @@ Status FakeFileSystem::closeWrittenTable(TableFile& file) {
   const std::optional<Fault> fault = opens_.at(file.native()).file->closeFault;
   releaseTable(file.release());
   return fault ? Status::Failed(fault->code) : Status::Ok();
+}
+
+Status FakeFileSystem::readWholeFile(const std::u16string& path, std::string& bytes, bool& opened) {
+  const auto found = userFiles.find(path);
+  opened = found != userFiles.end();
+  if (found == userFiles.end()) return Status::Failed(2);
+  if (userFileReadFault) return Status::Failed(userFileReadFault->code);
+  bytes = found->second;
+  return Status::Ok();
+}
+
+Status FakeFileSystem::readStandardInput(std::string& bytes) {
+  if (userFileReadFault) return Status::Failed(userFileReadFault->code);
+  bytes = standardInput;
+  return Status::Ok();
+}
+
+void FakeFileSystem::nameKey(std::u16string_view name, std::u16string& key) {
+  key.assign(name);
+  if (separator_ != u'\\') return;
+  for (char16_t& c : key) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
 }
 
 void FakeFileSystem::releaseTable(std::intptr_t native) {

@@ -24,6 +24,9 @@ struct FakeFile {
   bool isDirectory = false;
   std::vector<std::uint8_t> bytes;
   std::optional<Fault> openFault, readFault, seekFault, writeFault, closeFault;
+  std::optional<Fault> writeOpenFault;  // only an open for writing fails
+  // Another program writes this into byte 29 just before an open for writing.
+  std::optional<std::uint8_t> markOnWriteOpen;
   std::optional<std::size_t> writeCount;        // bytes a write claims, when set
   std::optional<std::size_t> readsBeforeFault;  // readFault strikes after this many reads
   std::size_t bytesRead = 0;                    // by readAt
@@ -45,10 +48,19 @@ class FakeConsole final : public Console {
  public:
   explicit FakeConsole(Dialect dialect) : dialect_(dialect) {}
   std::vector<ConsoleLine> lines;  // as written
+  // Standard output fails with this code once it took this many lines.
+  std::optional<std::size_t> outputLinesBeforeFault;
+  Fault outputFault;
 
-  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  // What standard output does not show as itself.
+  std::u32string unshown;
+
+  Status writeLine(ConsoleStream stream, std::u16string_view text) override;
   // "system text <code>", with a Windows text's CR LF.
   void appendErrorText(ErrorCode code, std::u16string& out) override;
+  bool showsExactly(char32_t c) override { return unshown.find(c) == std::u32string::npos; }
+  // UTF-8, whatever `utf8` says.
+  void decodeText(std::string_view bytes, bool utf8, std::u16string& out) override;
 
  private:
   Dialect dialect_;
@@ -67,6 +79,11 @@ class FakeFileSystem final : public FileSystem {
   FakeFile& file(const std::u16string& directory, const std::u16string& name);
 
   std::u16string workingDirectory = u"/work";
+  // Files named by the user (a restore FILE) by path, and standard input;
+  // a path not there fails to open with code 2.
+  std::map<std::u16string, std::string> userFiles;
+  std::string standardInput;
+  std::optional<Fault> userFileReadFault;
   std::optional<Fault> currentDirectoryFault, pathExistsFault, startSearchFault;
   // The search ends after delivering this many entries; with `breakFault`
   // it fails there instead.
@@ -92,6 +109,10 @@ class FakeFileSystem final : public FileSystem {
   Status seekTable(TableFile& file, std::uint32_t offset) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
   Status closeWrittenTable(TableFile& file) override;
+  Status readWholeFile(const std::u16string& path, std::string& bytes, bool& opened) override;
+  Status readStandardInput(std::string& bytes) override;
+  // Letter case folded (A-Z only) where the dialect is Windows'.
+  void nameKey(std::u16string_view name, std::u16string& key) override;
 
  private:
   void releaseTable(std::intptr_t native) override;

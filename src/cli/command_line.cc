@@ -62,24 +62,26 @@ std::int32_t IntegerValue(std::u16string_view text) {
 
 namespace {
 
-// The grammar, the detect word aside. `codePageNamed` says whether a c
+Mode Only(Mode::Kind kind) {
+  Mode mode;
+  mode.kind = kind;
+  return mode;
+}
+
+// The grammar, the mode words aside. `codePageNamed` says whether a c
 // switch or the second place gave a code page.
 Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
                   bool& codePageNamed) {
   Mode mode;
-  const auto ended = [&](Mode::Kind kind) {
-    mode.kind = kind;
-    return mode;
-  };
   const std::size_t count = args.size();
-  if (count <= 1 || count > 5) return ended(Mode::BadUsage);
+  if (count <= 1 || count > 5) return Only(Mode::BadUsage);
   std::size_t i = 1;
   while (i < count) {
     const std::u16string& arg = args[i];
     const bool isSwitch =
         !arg.empty() && switches.characters.find(arg[0]) != std::u16string_view::npos;
     if (isSwitch && switches.gnuWords && (arg == u"--help" || arg == u"--version")) {
-      return ended(arg == u"--help" ? Mode::LongHelp : Mode::Version);
+      return Only(arg == u"--help" ? Mode::LongHelp : Mode::Version);
     }
     if (isSwitch) {
       const char16_t letter = arg.size() > 1 ? arg[1] : u'\0';
@@ -87,14 +89,14 @@ Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
         case u'?':
         case u'H':
         case u'h':
-          return ended(Mode::Help);
+          return Only(Mode::Help);
         case u'C':
         case u'c':
         case u'D':
         case u'd': {
           std::u16string_view value = std::u16string_view(arg).substr(2);
           if (value.empty()) {
-            if (i + 1 >= count) return ended(Mode::MissingValue);
+            if (i + 1 >= count) return Only(Mode::MissingValue);
             value = args[++i];
           }
           if (letter == u'C' || letter == u'c') {
@@ -107,7 +109,7 @@ Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
           break;
         }
         default:
-          return ended(Mode::BadUsage);
+          return Only(Mode::BadUsage);
       }
     } else if (i == 1) {
       mode.fullPath = arg;
@@ -117,7 +119,7 @@ Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
       codePageNamed = true;
       i = 3;
     } else {
-      return ended(Mode::BadUsage);
+      return Only(Mode::BadUsage);
     }
   }
   return mode;
@@ -128,18 +130,39 @@ Mode ParseGrammar(std::span<const std::u16string> args, SwitchSyntax switches,
 // A small value, copied as cheaply as a reference.
 // cppcheck-suppress passedByValue
 Mode ParseCommandLine(std::span<const std::u16string> args, SwitchSyntax switches) {
-  bool codePageNamed = false;
-  if (args.size() < 2 || std::find(args.begin() + 1, args.end(), kDetectWord) == args.end()) {
-    return ParseGrammar(args, switches, codePageNamed);
+  // The mode words are taken out first, wherever they stand; --restore
+  // takes the argument after it, whatever it is, as its FILE.
+  std::vector<std::u16string> rest(args.begin(), args.begin() + (args.empty() ? 0 : 1));
+  std::optional<Mode::Kind> word;
+  std::u16string restoreFile;
+  bool twice = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
+    const std::optional<Mode::Kind> named = arg == kDetectWord    ? Mode::Detect
+                                            : arg == kFixWord     ? Mode::Fix
+                                            : arg == kRestoreWord ? Mode::Restore
+                                                                  : std::optional<Mode::Kind>();
+    if (!named) {
+      rest.push_back(arg);
+      continue;
+    }
+    twice = twice || word.has_value();
+    word = named;
+    if (*named == Mode::Restore) {
+      if (i + 1 == args.size()) return Only(Mode::BadUsage);
+      restoreFile = args[++i];
+    }
   }
-  std::vector<std::u16string> rest{args.front()};
-  std::copy_if(args.begin() + 1, args.end(), std::back_inserter(rest),
-               [](const std::u16string& arg) { return arg != kDetectWord; });
+  bool codePageNamed = false;
+  if (!word) return ParseGrammar(args, switches, codePageNamed);
+  if (twice) return Only(Mode::BadUsage);
   Mode mode;
   if (rest.size() > 1) mode = ParseGrammar(rest, switches, codePageNamed);
   if (mode.kind != Mode::Remark) return mode;
-  // Detection writes nothing, so a code page has no use beside it.
-  mode.kind = codePageNamed ? Mode::BadUsage : Mode::Detect;
+  // These modes take their code pages from the tables and the FILE, so a
+  // code page has no use beside them.
+  mode.kind = codePageNamed ? Mode::BadUsage : *word;
+  mode.restoreFile = std::move(restoreFile);
   return mode;
 }
 

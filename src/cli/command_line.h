@@ -15,6 +15,8 @@ struct Mode {
   enum Kind {
     Remark,        // re-mark the tables of `fullPath` to `codePage`
     Detect,        // read which code page each table's text is in
+    Fix,           // re-mark each table whose text is surely in another code page
+    Restore,       // re-mark the tables `restoreFile` names to the code pages it gives
     BadUsage,      // show the usage text, exit status 2
     MissingValue,  // a c or d switch, last, with nothing after its letter
     Help,          // show the usage text, exit status 0
@@ -24,6 +26,7 @@ struct Mode {
   Kind kind = Remark;
   std::u16string fullPath;  // empty stands for the current directory
   std::int32_t codePage = 866;
+  std::u16string restoreFile;  // "-" for standard input
 };
 
 // How a dialect marks a switch.
@@ -37,10 +40,14 @@ struct SwitchSyntax {
 };
 SwitchSyntax SwitchSyntaxOf(Dialect dialect);
 
-// Asks for detection instead of re-marking, on every platform. It may stand
-// anywhere; the other arguments keep their meaning, but a code page beside
-// it is refused, and alone it names the current directory.
+// Ask for detection, fixing or restoring instead of re-marking, on every
+// platform. Each is a whole argument that may stand anywhere (--restore
+// followed by its FILE); the other arguments keep their meaning, but a code
+// page beside one is refused, and alone each works on the current
+// directory. At most one of them, once.
 inline constexpr std::u16string_view kDetectWord = u"--detect";
+inline constexpr std::u16string_view kFixWord = u"--fix";
+inline constexpr std::u16string_view kRestoreWord = u"--restore";
 
 // Applies the argument grammar to `args`, whose first element is the
 // program name.

@@ -3,6 +3,8 @@
 #include "cli/command_line.h"
 #include "cli/usage.h"
 #include "detect/detect.h"
+#include "fix/fix.h"
+#include "fix/restore.h"
 #include "remark/remark.h"
 #include "report/exit_status.h"
 #include "report/messages.h"
@@ -20,6 +22,10 @@ ExitStatus Run(const Platform& platform, std::span<const std::u16string> args) {
       return RemarkDirectory(platform, mode.fullPath, LookupCodePageMark(mode.codePage));
     case Mode::Detect:
       return DetectCodePages(platform, mode.fullPath);
+    case Mode::Fix:
+      return FixCodePages(platform, mode.fullPath);
+    case Mode::Restore:
+      return RestoreCodePages(platform, mode.fullPath, mode.restoreFile);
     case Mode::BadUsage:
       ShowUsage(platform);
       return kRefused;

@@ -27,7 +27,7 @@ std::u16string UsageText(Dialect dialect) {
 }
 
 void ShowUsage(const Platform& platform) {
-  ReportToConsole(platform.console, UsageText(platform.dialect), ConsoleStream::Output);
+  WriteOutputLine(platform.console, UsageText(platform.dialect));
 }
 
 void ShowLongHelp(const Platform& platform) {
@@ -40,11 +40,11 @@ void ShowLongHelp(const Platform& platform) {
   text += u"   Строка на таблицу: имя, кодовая страница по метке, кодовая страница текста";
   text += u"\n";
   text += u"   (- только ASCII или нет текста, ? нет уверенности)";
-  ReportToConsole(platform.console, text, ConsoleStream::Output);
+  WriteOutputLine(platform.console, text);
 }
 
 void ShowVersion(const Platform& platform) {
-  ReportToConsole(platform.console, u"tablemark " TABLEMARK_VERSION, ConsoleStream::Output);
+  WriteOutputLine(platform.console, u"tablemark " TABLEMARK_VERSION);
 }
 
 }  // namespace tablemark

@@ -4,8 +4,10 @@
 // its text is written in.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "detect/code_page_guess.h"
 #include "platform/platform.h"
 #include "report/exit_status.h"
 
@@ -17,5 +19,11 @@ namespace tablemark {
 // be read, or its mark disagrees with a sure answer; kAllHandled otherwise.
 // Throws FatalMessage as the directory scan does.
 ExitStatus DetectCodePages(const Platform& platform, std::u16string fullPath);
+
+// The same with a model of its own, calling `guessed` after each table's
+// line: for the tool that chooses the model's constants.
+ExitStatus DetectCodePages(const Platform& platform, std::u16string fullPath,
+                           const GuessModel& model,
+                           const std::function<void(const CodePageGuesser&)>& guessed);
 
 }  // namespace tablemark

@@ -10,10 +10,14 @@ void AppendDecimal(std::int32_t value, std::u16string& out) {
   out.append(digits.begin(), digits.end());
 }
 
-void AppendHexByte(unsigned value, std::u16string& out) {
+void AppendHexDigit(unsigned value, std::u16string& out) {
   constexpr std::u16string_view kDigits = u"0123456789ABCDEF";
-  out += kDigits[(value >> 4) & 0xF];
   out += kDigits[value & 0xF];
+}
+
+void AppendHexByte(unsigned value, std::u16string& out) {
+  AppendHexDigit(value >> 4, out);
+  AppendHexDigit(value, out);
 }
 
 void AppendTextColumn(const TextVerdict& verdict, std::u16string& out) {
@@ -46,9 +50,22 @@ std::u16string MarkColumn(std::uint8_t mark) {
   return column;
 }
 
-void AppendEscaped(std::u16string_view name, std::u16string& out) {
-  for (const char16_t c : name) {
-    if (c == u'\t') {
+void AppendEscaped(std::u16string_view name, std::u16string& out, Console* console) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                      name[i + 1] <= 0xDFFF;
+    const char32_t point =
+        pair ? 0x10000 + ((char32_t{c} - 0xD800) << 10) + (name[i + 1] - 0xDC00) : char32_t{c};
+    if (c >= 0x80 && console != nullptr && !console->showsExactly(point)) {
+      // The code point in hexadecimal, four digits at least.
+      out += u"\\u{";
+      for (int shift = 20; shift >= 0; shift -= 4) {
+        if (shift < 16 || (point >> shift) != 0) AppendHexDigit(point >> shift, out);
+      }
+      out += u'}';
+      i += pair ? 1 : 0;
+    } else if (c == u'\t') {
       out += u"\\t";
     } else if (c == u'\n') {
       out += u"\\n";
@@ -63,10 +80,10 @@ void AppendEscaped(std::u16string_view name, std::u16string& out) {
   }
 }
 
-void ComposeDetectLine(std::u16string_view shownName, std::uint8_t mark, const TextVerdict& verdict,
-                       std::u16string& line) {
+void ComposeDetectLine(Console& console, std::u16string_view shownName, std::uint8_t mark,
+                       const TextVerdict& verdict, std::u16string& line) {
   line.clear();
-  AppendEscaped(shownName, line);
+  AppendEscaped(shownName, line, &console);
   line += u'\t';
   line += MarkColumn(mark);
   line += u'\t';

@@ -52,9 +52,9 @@ bool LooksBinary(std::span<const std::uint8_t> value) {
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
   };
   // A bitmap's "BM" is followed by its size and four zero bytes.
-  const bool bitmap = opens("BM") && value.size() >= 10 &&
-                      std::all_of(value.begin() + 6, value.begin() + 10,
-                                  [](std::uint8_t b) { return b == 0; });
+  const bool bitmap =
+      opens("BM") && value.size() >= 10 &&
+      std::all_of(value.begin() + 6, value.begin() + 10, [](std::uint8_t b) { return b == 0; });
   if (bitmap || opens("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") || opens("\x89PNG\r\n\x1A\n") ||
       opens("GIF8") || opens("\xFF\xD8\xFF") || opens("PK\x03\x04")) {
     return true;

@@ -2,8 +2,8 @@
 // fields that the database translates by the code-page mark. Field names,
 // the header, numbers, dates, binary fields and the database backlink are
 // not text, and neither is a value that is plainly binary whatever its
-// field says (a picture or an OLE object kept in a memo). What is read is bounded and spread over the whole table and its
-// memo file, so that a table of a gigabyte costs about what a small one
+// field says (a picture or an OLE object kept in a memo). What is read is bounded and spread over
+// the whole table and its memo file, so that a table of a gigabyte costs about what a small one
 // does. Every number the files hold is untrusted: nothing is read outside
 // a file or a buffer, whatever it says.
 #pragma once

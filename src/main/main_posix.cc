@@ -18,22 +18,25 @@ namespace {
 
 // A standard stream the caller closed would otherwise lend its number to
 // the first table opened, and messages meant for standard error would be
-// written into that table.
-void OpenMissingStandardStreams() {
+// written into that table. Returns whether standard output was closed.
+bool OpenMissingStandardStreams() {
+  bool outputClosed = false;
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
       // The lowest free number is `fd` itself, since the ones below are open.
       if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) _exit(2);
+      outputClosed = outputClosed || fd == 1;
     }
   }
+  return outputClosed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  OpenMissingStandardStreams();
-  // A console write that fails is ignored; a reader that went away must not
-  // end the run with a signal instead of its exit status.
+  const bool outputClosed = OpenMissingStandardStreams();
+  // A reader that went away must not end the run with a signal: the write
+  // fails instead, and the run says so in its exit status.
   (void)std::signal(SIGPIPE, SIG_IGN);
   // Another program opening a table the run holds a lease on breaks the
   // lease with SIGIO, whose default would end the run; the opener waits the
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     tablemark::posix::DecodeBytes(argv[i], args[static_cast<std::size_t>(i)]);
   }
-  tablemark::posix::PosixConsole console;
+  tablemark::posix::PosixConsole console(outputClosed);
   tablemark::posix::PosixFileSystem files;
   tablemark::posix::PosixSharedLibraries libraries;
   return tablemark::RunTablemark({tablemark::Dialect::Posix, console, files, libraries}, args);

@@ -103,6 +103,15 @@ class FileSystem {
   virtual Transfer readTable(TableFile& file, std::span<std::uint8_t> buffer) = 0;
   virtual Status seekTable(TableFile& file, std::uint32_t offset) = 0;
   virtual Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) = 0;
+  // The whole of a file the user named (`path`, relative to the current
+  // directory unless absolute), and of standard input. `opened` tells a
+  // failure to open from a failure to read.
+  virtual Status readWholeFile(const std::u16string& path, std::string& bytes, bool& opened) = 0;
+  virtual Status readStandardInput(std::string& bytes) = 0;
+  // What stands for `name` when names are compared as this file system
+  // finds files: itself where letter case counts, its case folded where not.
+  virtual void nameKey(std::u16string_view name, std::u16string& key) { key.assign(name); }
+
   // Closes a table that was written to. On network and FUSE file systems a
   // write's real outcome often arrives only here, so a failure is the
   // write's failure. A table that was not written is closed unchecked.

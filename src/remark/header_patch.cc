@@ -8,13 +8,13 @@
 namespace tablemark {
 
 PatchOutcome CheckAndPatchHeader(FileSystem& files, Console& console, TableFile& file,
-                                 std::u16string_view fileName, std::uint8_t mark) {
+                                 std::u16string_view fileName, std::uint8_t mark,
+                                 TableHeader& header, std::optional<std::uint8_t> readWith) {
   const auto fail = [&](std::u16string_view label, Status status) {
     ReportFileCallFailure(console, fileName, label, status.code());
     return PatchOutcome::Failed;
   };
 
-  TableHeader header;
   const Transfer read = files.readTable(file, header.bytes);
   if (!read.status.ok() || read.count != TableHeader::kSize) {
     return fail(label::kReadFile, read.status);
@@ -22,6 +22,10 @@ PatchOutcome CheckAndPatchHeader(FileSystem& files, Console& console, TableFile&
   if (!header.isAcceptedTable()) {
     ReportNotATable(console, fileName);
     return PatchOutcome::NotATable;
+  }
+  if (readWith && header.codePageMark() != *readWith) {
+    ReportChangedMeanwhile(console, fileName);
+    return PatchOutcome::Changed;
   }
   if (header.codePageMark() == mark) return PatchOutcome::AlreadyMarked;
 

@@ -1,8 +1,6 @@
 #include "remark/remark.h"
 
-#include "remark/header_patch.h"
 #include "report/messages.h"
-#include "table/directory_scan.h"
 
 namespace tablemark {
 namespace {
@@ -12,24 +10,8 @@ class Remark final : public TableVisitor {
   Remark(const Platform& platform, std::uint8_t mark) : platform_(platform), mark_(mark) {}
 
   bool visit(const FoundTable& table) override {
-    FileSystem& files = platform_.files;
-    Console& console = platform_.console;
-    const std::u16string& name = table.entry.name;
-    TableFile file;
-    if (const Status opened = files.openTable(table.search, table.directory, table.entry, file);
-        !opened.ok()) {
-      ReportFileCallFailure(console, name, label::kCreateFile, opened.code());
-      return true;
-    }
-    PatchOutcome outcome = CheckAndPatchHeader(files, console, file, name, mark_);
-    if (outcome == PatchOutcome::Patched) {
-      if (const Status closed = files.closeWrittenTable(file); !closed.ok()) {
-        ReportFileCallFailure(console, name, label::kWriteFile, closed.code());
-        outcome = PatchOutcome::Failed;
-      }
-    }
-    return CountsAsFailed(outcome);
-    // `file` closes here, before the next entry is fetched.
+    TableHeader header;
+    return CountsAsFailed(RemarkTable(platform_, table, mark_, header));
   }
 
  private:
@@ -38,6 +20,29 @@ class Remark final : public TableVisitor {
 };
 
 }  // namespace
+
+PatchOutcome RemarkTable(const Platform& platform, const FoundTable& table, std::uint8_t mark,
+                         TableHeader& header, std::optional<std::uint8_t> readWith) {
+  FileSystem& files = platform.files;
+  Console& console = platform.console;
+  const std::u16string& name = table.entry.name;
+  TableFile file;
+  if (const Status opened = files.openTable(table.search, table.directory, table.entry, file);
+      !opened.ok()) {
+    ReportFileCallFailure(console, name, label::kCreateFile, opened.code());
+    return PatchOutcome::Failed;
+  }
+  const PatchOutcome outcome =
+      CheckAndPatchHeader(files, console, file, name, mark, header, readWith);
+  if (outcome == PatchOutcome::Patched) {
+    if (const Status closed = files.closeWrittenTable(file); !closed.ok()) {
+      ReportFileCallFailure(console, name, label::kWriteFile, closed.code());
+      return PatchOutcome::Failed;
+    }
+  }
+  return outcome;
+  // `file` closes here, before the next entry is fetched.
+}
 
 ExitStatus RemarkDirectory(const Platform& platform, std::u16string fullPath, std::uint8_t mark) {
   Remark remark(platform, mark);

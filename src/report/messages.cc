@@ -9,26 +9,36 @@ namespace {
 
 // Fills each %s or %d of `pattern` with the next of `args`, in order. The
 // arguments are inserted as they are, so a file name holding a % sign is
-// never read as a conversion. With `names`, the first `nameCount` arguments
-// are file names, shown as that console shows names.
+// never read as a conversion. The arguments whose bits are set in `names`
+// are file names, shown as `console` shows names.
 void Compose(MessageBuffer& out, std::u16string_view pattern,
-             std::initializer_list<std::u16string_view> args, Console* names = nullptr,
-             std::size_t nameCount = 1) {
+             std::initializer_list<std::u16string_view> args, Console* console = nullptr,
+             unsigned names = 0) {
   out.clear();
-  const std::u16string_view* next = args.begin();
+  std::size_t next = 0;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] == u'%' && i + 1 < pattern.size() &&
-        (pattern[i + 1] == u's' || pattern[i + 1] == u'd') && next != args.end()) {
-      if (names != nullptr && next < args.begin() + nameCount) {
-        names->appendShownName(*next++, out);
+        (pattern[i + 1] == u's' || pattern[i + 1] == u'd') && next < args.size()) {
+      const std::u16string_view arg = args.begin()[next];
+      if (console != nullptr && (names >> next & 1) != 0) {
+        console->appendShownName(arg, out);
       } else {
-        out += *next++;
+        out += arg;
       }
+      ++next;
       ++i;
     } else {
       out += pattern[i];
     }
   }
+}
+
+// Composes a message of `pattern` and reports it on standard error.
+void Report(Console& console, std::u16string_view pattern,
+            std::initializer_list<std::u16string_view> args, unsigned names) {
+  MessageBuffer message;
+  Compose(message, pattern, args, &console, names);
+  ReportToConsole(console, message, ConsoleStream::Error);
 }
 
 // Signed decimal, as %d prints it.
@@ -63,13 +73,19 @@ void FormatFileCallError(Console& console, std::u16string_view fileName, std::u1
                          ErrorCode code, MessageBuffer& out) {
   std::u16string systemText;
   console.appendErrorText(code, systemText);
-  Compose(out, kFileCallErrorPattern, {fileName, label, Decimal(code).text, systemText}, &console);
+  Compose(out, kFileCallErrorPattern, {fileName, label, Decimal(code).text, systemText}, &console,
+          0b1);
 }
 
 }  // namespace
 
 void ReportToConsole(Console& console, std::u16string_view text, ConsoleStream stream) {
-  console.writeLine(stream, text);
+  (void)console.writeLine(stream, text);
+}
+
+void WriteOutputLine(Console& console, std::u16string_view text) {
+  const Status written = console.writeLine(ConsoleStream::Output, text);
+  if (!written.ok()) ThrowCallFailure(console, label::kWriteFile, written.code());
 }
 
 void ThrowCallFailure(Console& console, std::u16string_view label, ErrorCode code) {
@@ -89,22 +105,47 @@ void ReportFileCallFailure(Console& console, std::u16string_view fileName,
   if (code != 0) {
     FormatFileCallError(console, fileName, label, code, message);
   } else {
-    Compose(message, kUncodedFileCallErrorPattern, {fileName, label}, &console);
+    Compose(message, kUncodedFileCallErrorPattern, {fileName, label}, &console, 0b1);
   }
   ReportToConsole(console, message, ConsoleStream::Error);
 }
 
 void ReportMissingMemo(Console& console, std::u16string_view fileName,
                        std::u16string_view memoName) {
-  MessageBuffer message;
-  Compose(message, kMissingMemoPattern, {fileName, memoName}, &console, 2);
-  ReportToConsole(console, message, ConsoleStream::Error);
+  Report(console, kMissingMemoPattern, {fileName, memoName}, 0b11);
 }
 
 void ReportNotATable(Console& console, std::u16string_view fileName) {
-  MessageBuffer message;
-  Compose(message, kNotATablePattern, {fileName}, &console);
-  ReportToConsole(console, message, ConsoleStream::Error);
+  Report(console, kNotATablePattern, {fileName}, 0b1);
+}
+
+void ReportChangedMeanwhile(Console& console, std::u16string_view fileName) {
+  Report(console, kChangedMeanwhilePattern, {fileName}, 0b1);
+}
+
+void ReportStaleTag(Console& console, std::u16string_view tableName, std::u16string_view indexName,
+                    std::u16string_view tag, std::u16string_view collation, bool offered) {
+  Report(console, offered ? kReindexPattern : kRecreatePattern,
+         {tableName, indexName, tag, collation}, 0b11);
+}
+
+void ReportMissingIndex(Console& console, std::u16string_view tableName,
+                        std::u16string_view indexName) {
+  Report(console, kMissingIndexPattern, {tableName, indexName}, 0b11);
+}
+
+void ReportDamagedIndex(Console& console, std::u16string_view indexName) {
+  Report(console, kDamagedIndexPattern, {indexName}, 0b1);
+}
+
+void ReportBadRestoreLine(Console& console, std::u16string_view pattern, std::size_t line,
+                          std::u16string_view file, std::u16string_view name,
+                          std::size_t earlierLine) {
+  const std::string number = std::to_string(line), earlier = std::to_string(earlierLine);
+  Report(console, pattern,
+         {std::u16string(number.begin(), number.end()), file, name,
+          std::u16string(earlier.begin(), earlier.end())},
+         0b110);
 }
 
 }  // namespace tablemark

@@ -4,12 +4,15 @@
 
 namespace tablemark {
 
-std::uint8_t LookupCodePageMark(std::int32_t codePage) {
+std::optional<std::uint8_t> FindCodePageMark(std::int32_t codePage) {
   for (const CodePageMarkEntry& row : CodePageMarkTable) {
-    if (row.codePage == codePage) {
-      return static_cast<std::uint8_t>(row.mark & 0xFF);
-    }
+    if (row.codePage == codePage) return static_cast<std::uint8_t>(row.mark & 0xFF);
   }
+  return std::nullopt;
+}
+
+std::uint8_t LookupCodePageMark(std::int32_t codePage) {
+  if (const std::optional<std::uint8_t> mark = FindCodePageMark(codePage)) return *mark;
   throw FatalMessage(std::u16string(kBadCodePageText));
 }
 

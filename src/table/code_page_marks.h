@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace tablemark {
 
@@ -27,6 +28,9 @@ inline constexpr std::array<CodePageMarkEntry, 29> CodePageMarkTable{{
 // when the table has no row for it.
 std::uint8_t LookupCodePageMark(std::int32_t codePage);
 
+// The mark for `codePage`, or nothing when the table has no row for it.
+std::optional<std::uint8_t> FindCodePageMark(std::int32_t codePage);
+
 // The code page a mark stands for: the first row of the table with that
 // mark; -1 for a mark no row has.
 std::int32_t CodePageOfMark(std::uint8_t mark);
@@ -40,13 +44,12 @@ struct ForeignMark {
   std::int32_t codePage;
 };
 inline constexpr std::array<ForeignMark, 38> ForeignMarkTable{{
-    {0x09, 437},  {0x0B, 437},  {0x0D, 437},  {0x0F, 437},  {0x11, 437}, {0x15, 437},
-    {0x18, 437},  {0x19, 437},  {0x1B, 437},  {0x0A, 850},  {0x0E, 850}, {0x10, 850},
-    {0x12, 850},  {0x14, 850},  {0x16, 850},  {0x1A, 850},  {0x1D, 850}, {0x25, 850},
-    {0x37, 850},  {0x1F, 852},  {0x22, 852},  {0x23, 852},  {0x40, 852}, {0x87, 852},
-    {0x24, 860},  {0x1C, 863},  {0x08, 865},  {0x17, 865},  {0x26, 866}, {0x86, 737},
-    {0x88, 857},  {0x13, 932},  {0x4D, 936},  {0x4E, 949},  {0x4F, 950}, {0x50, 874},
-    {0x58, 1252}, {0x59, 1252},
+    {0x09, 437}, {0x0B, 437},  {0x0D, 437},  {0x0F, 437}, {0x11, 437}, {0x15, 437}, {0x18, 437},
+    {0x19, 437}, {0x1B, 437},  {0x0A, 850},  {0x0E, 850}, {0x10, 850}, {0x12, 850}, {0x14, 850},
+    {0x16, 850}, {0x1A, 850},  {0x1D, 850},  {0x25, 850}, {0x37, 850}, {0x1F, 852}, {0x22, 852},
+    {0x23, 852}, {0x40, 852},  {0x87, 852},  {0x24, 860}, {0x1C, 863}, {0x08, 865}, {0x17, 865},
+    {0x26, 866}, {0x86, 737},  {0x88, 857},  {0x13, 932}, {0x4D, 936}, {0x4E, 949}, {0x4F, 950},
+    {0x50, 874}, {0x58, 1252}, {0x59, 1252},
 }};
 
 // The code page a mark stands for, whoever wrote it: the mark table's, else

@@ -42,12 +42,16 @@ ExitStatus ScanDirectory(const Platform& platform, std::u16string fullPath, Tabl
       visit(entry);
     }
   }
-  for (const DirectoryEntry& table : tables) visit(table);
+  const bool complete = step.kind != SearchStep::Failed;
+  const bool goOn = !wholeListingFirst || visitor.beforeVisits(complete);
+  if (goOn) {
+    for (const DirectoryEntry& table : tables) visit(table);
+  }
   // A listing that broke off leaves tables unvisited: the run ended early.
-  if (step.kind == SearchStep::Failed) {
+  if (!complete) {
     ThrowCallFailure(platform.console, label::kFindNextFile, step.code);
   }
-  return result;
+  return goOn ? result : kRefused;
 }
 
 }  // namespace tablemark

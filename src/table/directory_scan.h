@@ -26,6 +26,10 @@ class TableVisitor {
   // `listed` then sees each entry that is not a directory, in listing order.
   virtual bool needsWholeListing() const { return false; }
   virtual void listed(const DirectoryEntry& /*entry*/) {}
+  // Then, once the listing is over (`complete` unless it broke off), whether
+  // the tables are to be visited at all: a visitor that says no has said why
+  // on standard error, and the run ends with exit status 2.
+  virtual bool beforeVisits(bool /*complete*/) { return true; }
   // Handles one table. Reports its own problems and returns true when the
   // table failed or was refused.
   virtual bool visit(const FoundTable& table) = 0;

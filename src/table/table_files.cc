@@ -52,16 +52,34 @@ bool HasMemoExtension(std::u16string_view name) {
           std::any_of(TableExtensionList.begin(), TableExtensionList.end(), isMemo));
 }
 
+bool HasIndexExtension(std::u16string_view name) {
+  const std::u16string_view extension = ExtensionOf(name);
+  return !extension.empty() &&
+         (SameIgnoringCase(extension, u"CDX") || SameIgnoringCase(extension, u"DCX"));
+}
+
+namespace {
+
+// The table's name with `extension` in place of its own, in the letter
+// case of its own: a.dbf goes with a.fpt, A.DBF with A.FPT.
+std::u16string WithExtension(std::u16string_view tableName, std::u16string_view extension) {
+  std::u16string name(tableName.substr(0, tableName.size() - 3));
+  const bool lower = tableName[tableName.size() - 3] >= u'a';
+  for (const char16_t c : extension) name += lower ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  return name;
+}
+
+}  // namespace
+
 std::u16string MemoFileName(std::u16string_view tableName, MemoFormat format) {
   const TableExtension* known = TableExtensionOf(tableName);
   if (known == nullptr) return {};
-  std::u16string name(tableName.substr(0, tableName.size() - 3));
-  // a.dbf goes with a.fpt, A.DBF with A.FPT.
-  const bool lower = tableName[tableName.size() - 3] >= u'a';
-  for (const char16_t c : format == MemoFormat::DBase ? kDBaseMemo : known->memo) {
-    name += lower ? static_cast<char16_t>(c - u'A' + u'a') : c;
-  }
-  return name;
+  return WithExtension(tableName, format == MemoFormat::DBase ? kDBaseMemo : known->memo);
+}
+
+std::u16string IndexFileName(std::u16string_view tableName) {
+  const TableExtension* known = TableExtensionOf(tableName);
+  return known == nullptr ? std::u16string() : WithExtension(tableName, known->index);
 }
 
 }  // namespace tablemark

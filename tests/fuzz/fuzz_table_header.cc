@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!platform.files.startSearch(u"/d/", search, entry).ok()) __builtin_trap();
     tablemark::TableFile file;
     if (!platform.files.openTable(search, u"/d/", entry, file).ok()) __builtin_trap();
-    outcome =
-        tablemark::CheckAndPatchHeader(platform.files, platform.console, file, u"t.dbf", mark);
+    tablemark::TableHeader header;
+    outcome = tablemark::CheckAndPatchHeader(platform.files, platform.console, file, u"t.dbf", mark,
+                                             header);
   }
   if (platform.files.openFiles != 0) __builtin_trap();
   if (fake.bytes.size() != before.size()) __builtin_trap();

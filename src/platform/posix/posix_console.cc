@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,8 @@ PosixConsole::Shown& PosixConsole::shown() {
   return *shown_;
 }
 
-void PosixConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
+Status PosixConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
+  if (stream == ConsoleStream::Output && outputClosed_) return Status::Failed(EBADF);
   Shown& shown = this->shown();
   FILE* out = stream == ConsoleStream::Output ? stdout : stderr;
   // Messages carry names, which anyone may plant in a directory; on a
@@ -60,9 +62,13 @@ void PosixConsole::writeLine(ConsoleStream stream, std::u16string_view text) {
   }
   shown.charset.encode(text, bytes_);
   bytes_ += '\n';
-  // A console that cannot be written to does not change the run's outcome.
-  (void)std::fwrite(bytes_.data(), 1, bytes_.size(), out);
-  (void)std::fflush(out);
+  errno = 0;
+  if (std::fwrite(bytes_.data(), 1, bytes_.size(), out) != bytes_.size() || std::fflush(out) != 0) {
+    const int code = errno;
+    std::clearerr(out);
+    return Status::Failed(code);
+  }
+  return Status::Ok();
 }
 
 void PosixConsole::appendErrorText(ErrorCode code, std::u16string& out) {
@@ -73,6 +79,12 @@ void PosixConsole::appendErrorText(ErrorCode code, std::u16string& out) {
   LoadLocale(LC_MESSAGES, messagesLoaded_);
   shown.charset.decodeLocaleText(std::strerror(code), text_);
   out += text_;
+}
+
+void PosixConsole::decodeText(std::string_view bytes, bool /*utf8*/, std::u16string& out) {
+  // Names are written as their own bytes, whatever the locale's set: read
+  // back, the bytes give the names again.
+  DecodeBytes(bytes, out);
 }
 
 void PosixConsole::appendShownName(std::u16string_view name, std::u16string& out) {

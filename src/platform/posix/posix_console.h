@@ -11,9 +11,13 @@ namespace tablemark::posix {
 
 class PosixConsole final : public Console {
  public:
-  void writeLine(ConsoleStream stream, std::u16string_view text) override;
+  // `outputClosed`: the caller started the program with standard output
+  // closed (it now leads to /dev/null), so nothing written there arrives.
+  explicit PosixConsole(bool outputClosed = false) : outputClosed_(outputClosed) {}
+  Status writeLine(ConsoleStream stream, std::u16string_view text) override;
   void appendErrorText(ErrorCode code, std::u16string& out) override;
   void appendShownName(std::u16string_view name, std::u16string& out) override;
+  void decodeText(std::string_view bytes, bool utf8, std::u16string& out) override;
 
  private:
   // Set up the first time a message needs it: a run that prints nothing
@@ -26,6 +30,7 @@ class PosixConsole final : public Console {
   };
   Shown& shown();
 
+  bool outputClosed_;
   std::optional<Shown> shown_;
   bool ctypeLoaded_ = false;
   bool messagesLoaded_ = false;

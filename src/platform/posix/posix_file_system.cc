@@ -206,6 +206,41 @@ Status PosixFileSystem::closeWrittenTable(TableFile& file) {
   return close(AsFd(file.release())) == 0 ? Status::Ok() : Errno();
 }
 
+namespace {
+
+// Reads `fd` to its end; a pipe as well as a file.
+Status ReadToEnd(int fd, std::string& bytes) {
+  bytes.clear();
+  char buffer[65536];
+  while (true) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Errno();
+    }
+    if (got == 0) return Status::Ok();
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+}  // namespace
+
+Status PosixFileSystem::readWholeFile(const std::u16string& path, std::string& bytes,
+                                      bool& opened) {
+  EncodeBytes(path, bytes_);
+  const int fd = open(bytes_.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  opened = fd >= 0;
+  if (fd < 0) return Errno();
+  struct stat status {};
+  Status read = fstat(fd, &status) != 0   ? Errno()
+                : S_ISDIR(status.st_mode) ? Status::Failed(EISDIR)
+                                          : ReadToEnd(fd, bytes);
+  close(fd);
+  return read;
+}
+
+Status PosixFileSystem::readStandardInput(std::string& bytes) { return ReadToEnd(0, bytes); }
+
 void PosixFileSystem::releaseTable(std::intptr_t native) { close(AsFd(native)); }
 
 void PosixFileSystem::releaseSearch(std::intptr_t native) {

@@ -26,6 +26,8 @@ class PosixFileSystem final : public FileSystem {
   Status seekTable(TableFile& file, std::uint32_t offset) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
   Status closeWrittenTable(TableFile& file) override;
+  Status readWholeFile(const std::u16string& path, std::string& bytes, bool& opened) override;
+  Status readStandardInput(std::string& bytes) override;
 
  private:
   void releaseTable(std::intptr_t native) override;

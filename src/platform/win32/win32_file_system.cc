@@ -178,6 +178,55 @@ Status Win32FileSystem::closeWrittenTable(TableFile& file) {
   return CloseHandle(AsHandle(file.release())) == FALSE ? LastError() : Status::Ok();
 }
 
+namespace {
+
+// Reads `handle` to its end; a pipe as well as a file.
+Status ReadToEnd(HANDLE handle, std::string& bytes) {
+  bytes.clear();
+  char buffer[65536];
+  while (true) {
+    DWORD got = 0;
+    if (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) == FALSE) {
+      // A pipe whose writer is done says so this way.
+      if (GetLastError() == ERROR_BROKEN_PIPE) return Status::Ok();
+      return LastError();
+    }
+    if (got == 0) return Status::Ok();
+    bytes.append(buffer, got);
+  }
+}
+
+}  // namespace
+
+Status Win32FileSystem::readWholeFile(const std::u16string& path, std::string& bytes,
+                                      bool& opened) {
+  Widen(path, wide_);
+  HANDLE handle = CreateFileW(wide_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  opened = handle != INVALID_HANDLE_VALUE;
+  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  const Status read = ReadToEnd(handle, bytes);
+  CloseHandle(handle);
+  return read;
+}
+
+Status Win32FileSystem::readStandardInput(std::string& bytes) {
+  return ReadToEnd(GetStdHandle(STD_INPUT_HANDLE), bytes);
+}
+
+void Win32FileSystem::nameKey(std::u16string_view name, std::u16string& key) {
+  // The file system folds letter case by its own table of capitals; the
+  // invariant locale's capitals are that table's.
+  Widen(name, wide_);
+  key.assign(name);
+  if (wide_.empty()) return;
+  std::wstring upper(wide_.size(), L'\0');
+  const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide_.data(),
+                                 static_cast<int>(wide_.size()), upper.data(),
+                                 static_cast<int>(upper.size()), nullptr, nullptr, 0);
+  if (size > 0) key.assign(upper.begin(), upper.begin() + size);
+}
+
 void Win32FileSystem::releaseTable(std::intptr_t native) { CloseHandle(AsHandle(native)); }
 
 void Win32FileSystem::releaseSearch(std::intptr_t native) {

@@ -25,6 +25,9 @@ class Win32FileSystem final : public FileSystem {
   Status seekTable(TableFile& file, std::uint32_t offset) override;
   Transfer writeTable(TableFile& file, std::span<const std::uint8_t> bytes) override;
   Status closeWrittenTable(TableFile& file) override;
+  Status readWholeFile(const std::u16string& path, std::string& bytes, bool& opened) override;
+  Status readStandardInput(std::string& bytes) override;
+  void nameKey(std::u16string_view name, std::u16string& key) override;
 
  private:
   void releaseTable(std::intptr_t native) override;

@@ -70,8 +70,14 @@ class Dir:
         with open(self.p(rel), "wb") as f:
             f.write(data)
         os.utime(self.p(rel), (OLD_TIME, OLD_TIME))
-        self.expected[rel] = data if after is None else after
-        if after is None or after == data:
+        self.expect(rel, data if after is None else after, written=after not in (None, data))
+
+    def expect(self, rel, data, written):
+        """What `rel` must hold after the next run, and whether that run may write it."""
+        self.expected[rel] = data
+        if written:
+            self.untouched.discard(rel)
+        else:
             self.untouched.add(rel)
 
     def table(self, rel, mark_after=None, **kw):
@@ -83,10 +89,10 @@ class Dir:
             after = bytes(after)
         self.add(rel, data, after)
 
-    def dbf(self, rel, mark, memo=None, **kw):
+    def dbf(self, rel, mark, memo=None, mark_after=None, **kw):
         """A table made by dbf(), and its memo file if `memo` names one (in the same folder)."""
         data, memo_data = dbf(mark, **kw)
-        self.add(rel, data)
+        self.add(rel, data, None if mark_after is None else data[:29] + bytes([mark_after]) + data[30:])
         if memo:
             self.add(os.path.join(os.path.dirname(rel), memo), memo_data)
 

@@ -93,6 +93,8 @@ def run_one(t, d, run, ctx):
             reader, writer = os.pipe()
             os.close(reader)
             stdout_to = stderr_to = writer
+        if run.get("stdout_device"):  # a device that takes nothing, such as /dev/full
+            stdout_to = open(run["stdout_device"], "wb")  # pylint: disable=consider-using-with
         if run.get("terminal"):
             master, stderr_to = pty.openpty()
         try:
@@ -106,6 +108,8 @@ def run_one(t, d, run, ctx):
                 h.release()
             if run.get("broken_pipe"):
                 os.close(writer)
+            if run.get("stdout_device"):
+                stdout_to.close()
         out.seek(0)
         err.seek(0)
         stdout, stderr = out.read(), err.read()

@@ -15,12 +15,13 @@ struct GrammarCase {
   Mode::Kind kind;
   std::u16string fullPath = u"";
   std::int32_t codePage = 866;
+  std::u16string restoreFile = u"";
 };
 
 // A failing case names the modes it compared.
 std::string Named(Mode::Kind kind) {
-  constexpr const char* kNames[] = {"Remark", "Detect",   "BadUsage", "MissingValue",
-                                    "Help",   "LongHelp", "Version"};
+  constexpr const char* kNames[] = {"Remark",       "Detect", "Fix",      "Restore", "BadUsage",
+                                    "MissingValue", "Help",   "LongHelp", "Version"};
   return kNames[kind];
 }
 
@@ -29,14 +30,17 @@ void ExpectParsed(const GrammarCase& c, Dialect dialect) {
   argv.insert(argv.end(), c.args.begin(), c.args.end());
   const Mode mode = ParseCommandLine(argv, SwitchSyntaxOf(dialect));
   EXPECT_EQ(Named(mode.kind), Named(c.kind));
-  if (c.kind == Mode::Remark || c.kind == Mode::Detect) {
+  if (c.kind <= Mode::Restore) {
     EXPECT_EQ(mode.fullPath, c.fullPath);
     EXPECT_EQ(mode.codePage, c.codePage);
+    EXPECT_EQ(mode.restoreFile, c.restoreFile);
   }
 }
 
 constexpr auto kRun = Mode::Remark;
 constexpr auto kDetect = Mode::Detect;
+constexpr auto kFix = Mode::Fix;
+constexpr auto kRestore = Mode::Restore;
 constexpr auto kHelp = Mode::Help;
 constexpr auto kLongHelp = Mode::LongHelp;
 constexpr auto kBad = Mode::BadUsage;
@@ -72,6 +76,19 @@ TEST(CommandLine, WindowsGrammar) {
       {{u"--detect", u"/?"}, kHelp},
       {{u"--detect", u"a", u"b", u"c", u"d", u"e"}, kBad},
       {{u"/detect"}, kRun, u"etect", 866},  // a d switch, whose value is "etect"
+      // --fix and --restore FILE likewise; at most one of the three, once.
+      {{u"--fix"}, kFix},
+      {{u"C:\\Data", u"--fix"}, kFix, u"C:\\Data"},
+      {{u"--restore", u"-", u"/d", u"C:\\Data"}, kRestore, u"C:\\Data", 866, u"-"},
+      {{u"C:\\Data", u"--restore", u"/c"}, kRestore, u"C:\\Data", 866, u"/c"},
+      {{u"--restore", u"--fix"}, kRestore, u"", 866, u"--fix"},  // the FILE, whatever it is
+      {{u"--restore"}, kBad},
+      {{u"C:\\Data", u"--restore"}, kBad},
+      {{u"--fix", u"--detect"}, kBad},
+      {{u"--fix", u"C:\\Data", u"--fix"}, kBad},
+      {{u"--restore", u"a", u"--restore", u"b"}, kBad},
+      {{u"--fix", u"C:\\Data", u"1251"}, kBad},
+      {{u"--restore", u"f", u"/c866"}, kBad},
       {{u"C:\\Data", u"/c", u"1251"}, kRun, u"C:\\Data", 1251},
       {{u"C:\\Data", u"/c1251"}, kRun, u"C:\\Data", 1251},
       {{u"C:\\Data", u"-C1251"}, kRun, u"C:\\Data", 1251},
@@ -111,6 +128,8 @@ TEST(CommandLine, PosixSwitchesAreMinusOnly) {
       {{u"--detect", u"--help"}, kLongHelp},
       {{u"/srv/data", u"--detect"}, kDetect, u"/srv/data"},
       {{u"/srv/data", u"--detect", u"866"}, kBad},
+      {{u"--restore", u"-", u"/srv/data"}, kRestore, u"/srv/data", 866, u"-"},
+      {{u"-d", u"/srv/data", u"--fix"}, kFix, u"/srv/data"},
       {{u"/srv/data", u"--version", u"-x"}, kVersion},
       {{u"--helpx"}, kBad},  // only the whole words
       {{u"--v"}, kBad},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fake_platform.h"
 
 namespace tablemark {
@@ -30,6 +32,7 @@ struct HeaderCase {
   PatchOutcome outcome;
   std::u16string message;  // empty: nothing reported
   std::uint8_t mark = kMark;
+  std::optional<std::uint8_t> readWith = std::nullopt;
 };
 
 void NoFault(FakeFile&) {}
@@ -47,6 +50,9 @@ TEST(CheckAndPatchHeader, Outcomes) {
       {"exactly 32 bytes", Header(0x30, 0x65, 32), NoFault, PatchOutcome::Patched, u""},
       {"already marked", Header(0x30, kMark), NoFault, PatchOutcome::AlreadyMarked, u""},
       {"mark 0", Header(0x30, 0x65), NoFault, PatchOutcome::Patched, u"", 0x00},
+      {"still as read", Header(0x30, 0x65), NoFault, PatchOutcome::Patched, u"", kMark, 0x65},
+      {"changed since it was read", Header(0x30, 0x65), NoFault, PatchOutcome::Changed,
+       u"Файл t.dbf изменён другой программой после чтения", kMark, 0x03},
       {"signature 0x8B", Header(0x8B, 0x65), NoFault, PatchOutcome::NotATable,
        u"Файл t.dbf не является Visual Foxpro таблицей"},
       {"signature 0xCB", Header(0xCB, kMark), NoFault, PatchOutcome::NotATable,
@@ -90,7 +96,9 @@ TEST(CheckAndPatchHeader, Outcomes) {
       ASSERT_TRUE(fake.files.startSearch(u"/d/", search, entry).ok());
       TableFile file;
       ASSERT_TRUE(fake.files.openTable(search, u"/d/", entry, file).ok());
-      outcome = CheckAndPatchHeader(fake.files, fake.console, file, u"t.dbf", c.mark);
+      TableHeader header;
+      outcome =
+          CheckAndPatchHeader(fake.files, fake.console, file, u"t.dbf", c.mark, header, c.readWith);
     }
     EXPECT_EQ(outcome, c.outcome);
     EXPECT_EQ(fake.files.openFiles, 0);

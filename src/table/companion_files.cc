@@ -1,4 +1,4 @@
-#include "detect/memo_files.h"
+#include "table/companion_files.h"
 
 #include <algorithm>
 
@@ -13,23 +13,23 @@ bool Before(const DirectoryEntry& a, const DirectoryEntry& b) {
 
 }  // namespace
 
-void MemoFiles::listed(const DirectoryEntry& entry) {
-  if (HasMemoExtension(entry.name)) entries_.push_back(entry);
+void CompanionFiles::listed(const DirectoryEntry& entry) {
+  if (HasMemoExtension(entry.name) || HasIndexExtension(entry.name)) entries_.push_back(entry);
 }
 
-const DirectoryEntry* MemoFiles::find(std::u16string_view memoName) {
+const DirectoryEntry* CompanionFiles::find(std::u16string_view name) {
   // Sorted once, by name without letter case, so that a directory of many
-  // tables costs a search per table, not a pass over every memo file.
+  // tables costs a search per table, not a pass over every file.
   if (!sorted_) {
     std::stable_sort(entries_.begin(), entries_.end(), Before);
     sorted_ = true;
   }
   DirectoryEntry wanted;
-  wanted.name = memoName;
+  wanted.name = name;
   const auto [first, last] = std::equal_range(entries_.begin(), entries_.end(), wanted, Before);
   const DirectoryEntry* found = first == last ? nullptr : &*first;
   for (auto candidate = first; candidate != last; ++candidate) {
-    if (candidate->name == memoName) found = &*candidate;
+    if (candidate->name == name) found = &*candidate;
   }
   return found;
 }
