@@ -40,6 +40,14 @@ void ShowLongHelp(const Platform& platform) {
   text += u"   Строка на таблицу: имя, кодовая страница по метке, кодовая страница текста";
   text += u"\n";
   text += u"   (- только ASCII или нет текста, ? нет уверенности)";
+  text += u"\n\n";
+  text += u"Исправление меток по тексту таблиц (вывод - запись для отмены): ";
+  text += u"\n";
+  text += u"$ tablemark --fix [[-d] <\"FullPath\">]";
+  text += u"\n";
+  text += u"Восстановление меток по записи (- стандартный ввод): ";
+  text += u"\n";
+  text += u"$ tablemark --restore <FILE> [[-d] <\"FullPath\">]";
   WriteOutputLine(platform.console, text);
 }
 
