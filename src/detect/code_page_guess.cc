@@ -179,7 +179,27 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   weigh(text, markedCodePage);
   const AnswerShare& best = shares_.front();
   if (best.share < model_.sureShare) return {TextVerdict::Kind::Unsure, 0, {}};
+  // Letters about equally common are a list of them, not writing in a
+  // script of its own: in a Latin page they read as such writing.
+  if (best.charset != nullptr && best.charset->script != Script::Latin && readsAsList()) {
+    return {TextVerdict::Kind::Unsure, 0, {}};
+  }
   return best.verdict;
+}
+
+bool CodePageGuesser::readsAsList() const {
+  // How often each byte beyond ASCII is met in the words weighed, capitals
+  // read as small letters where most pages keep them, 0x20 below.
+  std::array<std::uint32_t, 256> counts{};
+  std::uint32_t kinds = 0, total = 0, most = 0;
+  for (std::uint8_t byte : distinct_) {
+    if (byte < 0x80) continue;
+    if (byte >= 0xC0 && byte < 0xE0) byte += 0x20;
+    kinds += counts[byte] == 0 ? 1 : 0;
+    most = std::max(most, ++counts[byte]);
+    ++total;
+  }
+  return static_cast<double>(most) * kinds < model_.leastPeak * total;
 }
 
 void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage) {
@@ -412,7 +432,8 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       verdict = named->codePage != 0 ? TextVerdict{TextVerdict::Kind::CodePage, named->codePage, {}}
                                      : TextVerdict{TextVerdict::Kind::Encoding, 0, named->name};
     }
-    shares_.push_back({verdict, group.share / whole});
+    shares_.push_back(
+        {verdict, group.share / whole, group.multiByte ? nullptr : &charsets[group.bestCharset]});
   }
   std::sort(shares_.begin(), shares_.end(),
             [](const AnswerShare& a, const AnswerShare& b) { return a.share > b.share; });

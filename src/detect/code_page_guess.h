@@ -75,6 +75,15 @@ struct GuessModel {
   std::size_t multilingualAnswers = 3;
   std::size_t multilingualLanguages = 5;
   double multilingualPrior = 2.0;
+  // How much commoner than the average letter beyond ASCII the commonest
+  // must be for a text to be read as a script none of whose letters is in
+  // ASCII (Cyrillic, Greek, Hebrew, Arabic, Thai). Writing in such a script
+  // has letters far commoner than the rest; a list of letters (an
+  // alphabet, the accented vowels of a conversion table, test data) has
+  // each about as often as the next, and its page's letters, which follow
+  // one another in no word of its own language, read as the letters of
+  // another script's words.
+  double leastPeak = 2.0;
   // What a code page costs beforehand for a language, by its place among
   // the pages the language is written in, and for a page it is not.
   std::array<double, 6> homePagePrior{0.5, 1.6, 2.3, 3.0, 3.5, 3.9};
@@ -85,6 +94,9 @@ struct GuessModel {
 struct AnswerShare {
   TextVerdict verdict;
   double share;
+  // The charset of the answer's likeliest reading; none for a multi-byte
+  // encoding.
+  const SingleByteCharset* charset = nullptr;
 };
 
 class CodePageGuesser {
@@ -104,6 +116,7 @@ class CodePageGuesser {
   struct Hypothesis;
   struct Group;
   void weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage);
+  bool readsAsList() const;
 
   CharsetDetector detector_;
   GuessModel model_;

@@ -15,10 +15,11 @@ The letter-pair models learn from the .mo files of the domains the messages kind
 no other kind comes from a .mo file. The seed is fixed, so one machine makes the same corpus on
 every run; --keep leaves it, with corpus.tsv saying what each table holds. TEXT is right when
 it reads the table's text as the same characters as the code page the text was written in (for
-a table of two pages, as one of them, and there `?` is right too); `?` is unsure, not wrong. Under the pass rule a run fails
-unless tables with 1 KiB of text or more are read right at least 97% of the time and never
-wrong, smaller ones wrong at most 25% of the time; every MARK, the exit status and the twins
-(one table under two marks) must agree in any case. The held-out kinds print only aggregate
+a table of two pages, as one of them, and there `?` is right too); `?` is unsure, not wrong.
+Under the pass rule ("on") a run fails unless tables with 1 KiB of text or more are read right
+at least 97% of the time and never wrong, smaller ones wrong at most 25% of the time; under
+"safe", if any table at all is wrong; every MARK, the exit status and the twins (one table
+under two marks) must agree in any case. The held-out kinds print only aggregate
 figures: no table of theirs is shown.
 """
 
@@ -302,7 +303,9 @@ def check(tables, answers, verdicts, lines, status, held_out, rule):
     expected = int(any(mark != text for mark, text in sure) or len(lines) < len(tables))
     if status != expected:
         problems.append(f"exit status {status}, expected {expected} from the lines")
-    for small in (False, True) if rule else ():
+    if rule == "safe" and wrong:
+        problems.append(f"{len(wrong)} wrong answers (none, at any size)")
+    for small in (False, True) if rule == "on" else ():
         n = collections.Counter(v for t, v in zip(tables, verdicts) if (t.size < SMALL) == small)
         right, wrong_share = (n[v] / max(1, sum(n.values())) for v in ("right", "wrong"))
         if small and wrong_share > 0.25:
@@ -333,7 +336,7 @@ def main():
     parser.add_argument("--uchardet-only", action="store_true", help="no program: uchardet alone")
     parser.add_argument("--keep", help="write the corpus into this folder and leave it there")
     parser.add_argument("--seed", type=int, default=1251)
-    parser.add_argument("--rule", choices=["on", "off"],
+    parser.add_argument("--rule", choices=["on", "safe", "off"],
                         help="whether the pass rule applies (by default: " + ", ".join(
                             f"{k} {'on' if v.rule else 'off'}" for k, v in KINDS.items()) + ")")
     parser.add_argument("--coverage", action="store_true", help="strings per kind and language")
@@ -353,7 +356,7 @@ def main():
         if os.listdir(opts.keep):  # files of another corpus would be read as this one's
             parser.error(f"--keep {opts.keep}: the folder is not empty")
     kind = KINDS[opts.kind]
-    rule = kind.rule if opts.rule is None else opts.rule == "on"
+    rule = ("on" if kind.rule else "off") if opts.rule is None else opts.rule
     folder = os.path.abspath(opts.keep or tempfile.mkdtemp(prefix="tablemark-corpus-"))
     try:
         tables, short = build(folder, opts.seed, opts.kind)
@@ -388,7 +391,7 @@ def main():
     for p in problems:
         print("FAIL " + p)
     verdict = "0 passed, 1 failed" if problems else "1 passed, 0 failed"
-    print(f"detection corpus ({opts.kind}, pass rule {'on' if rule else 'off'}): {verdict}")
+    print(f"detection corpus ({opts.kind}, pass rule {rule}): {verdict}")
     return 1 if problems else 0
 
 
