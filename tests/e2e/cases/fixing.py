@@ -20,6 +20,7 @@ FIXED = [
     ("wrong.dbf", 0x65, RUSSIAN.encode("cp1251"), 0xC9, "866\t1251"),
     ("dos.dbf", 0x00, RUSSIAN.encode("cp866"), 0x65, "0\t866"),
     ("plain.dbf", 0x00, ASCII, None, "0\t-"),
+    ("unsure.dbf", 0x65, b"Caf\xe9 noir", None, "866\t?"),
     ("koi8.dbf", 0x65, RUSSIAN.encode("koi8_r"), None, "866\tKOI8-R"),  # no mark: left
     ("foreign.dbf", 0x57, RUSSIAN.encode("cp1251"), 0xC9, "0x57\t1251"),  # a GIS writer's
 ]
