@@ -364,7 +364,8 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     best = std::max(best, -cost(reading) / scale);
   }
   std::sort(tongues.rbegin(), tongues.rend());
-  for (const auto& [best, charset] : leaders) {
+  for (const auto& leader : leaders) {
+    const std::size_t charset = leader.second;
     // The charset's own language, read as a whole before.
     const auto own = std::max_element(readings.begin(), readings.end(),
                                       [&](const ReadingCost& a, const ReadingCost& b) {
