@@ -37,6 +37,8 @@ INDEXES = [
     # Spanish letters in 1252, listed ("\xE1\xE9\xED\xF3\xFA\xDC\xD1") beside UTF-8 and UTF-16
     # in binary fields: read one after another, Greek letters.
     ("fb2p_free.dbf", {"1252", "?"}),
+    ("employees.dbf", ASCII),  # its memo file is not among the samples: named missing
+    ("fb2p_dbc.dbc", ASCII),
 ]
 
 
