@@ -12,7 +12,9 @@ packages=(cmake make g++ libgtest-dev python3 file zip
           manpages-de manpages-fr manpages-es manpages-it manpages-pl manpages-ru manpages-uk
           manpages-cs manpages-da manpages-fi manpages-hu manpages-mk manpages-nb manpages-nl
           manpages-pt-br manpages-ro manpages-sr manpages-sv manpages-el manpages-tr manpages-ja
-          manpages-zh gnome-user-docs)
+          manpages-zh gnome-user-docs
+          # the lists of letters: Unicode CLDR's exemplar characters
+          unicode-cldr-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

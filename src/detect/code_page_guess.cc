@@ -320,21 +320,26 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   std::vector<double> wholeScores;
   for (const ReadingCost& reading : readings) {
     const auto& pages = models[language].homePages;
-    if (reading.language == language && reading.complete &&
-        charsets[reading.charset].codePage != 0 &&
+    if (reading.language == language && charsets[reading.charset].codePage != 0 &&
         std::find(pages.begin(), pages.end(), charsets[reading.charset].codePage) != pages.end()) {
+      // A page far behind as a whole may still read the values the other
+      // reads worst: it is in the pairs, its whole cost is not needed.
       homes.push_back(reading.charset);
-      wholeScores.push_back(-cost(reading) / scale);
+      wholeScores.push_back(reading.complete ? -cost(reading) / scale : -HUGE_VAL);
     }
   }
   valueCosts_.resize(std::max<std::size_t>(homes.size(), 1));
   for (std::size_t h = 0; h < homes.size(); ++h) {
     ValueCosts(distinct_, homes[h], language, strayCost, false, valueCosts_[h]);
   }
-  for (std::size_t a = 0; a < homes.size(); ++a) {
-    for (std::size_t b = a + 1; b < homes.size(); ++b) {
-      if (groupOf[homes[a]] == groupOf[homes[b]]) continue;
-      // The values read alike in both cost what they do in either.
+  for (std::size_t first = 0; first < homes.size(); ++first) {
+    for (std::size_t second = first + 1; second < homes.size(); ++second) {
+      if (groupOf[homes[first]] == groupOf[homes[second]]) continue;
+      // Counted from the page whose whole cost is known; the values read
+      // alike in both cost what they do in either.
+      const bool swap = wholeScores[first] < wholeScores[second];
+      const std::size_t a = swap ? second : first, b = swap ? first : second;
+      if (wholeScores[a] == -HUGE_VAL) continue;
       double mixed = wholeScores[a];
       for (std::size_t v = 0; v < valueCosts_[a].size(); ++v) {
         const double ca = valueScore(valueCosts_[a][v]);

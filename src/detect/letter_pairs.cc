@@ -215,6 +215,17 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
     }
     readings[index] = {pairing.charset, pairing.language, low + cost, low, complete};
   }
+  // Which readings were given up on, and what they had cost by then, hang
+  // on the order they were weighed in, and so on the text weighed before.
+  // A text's answer must not: each reading more than `enough` behind the
+  // best is given up on, and costs just that much.
+  for (ReadingCost& reading : readings) {
+    if (alike[reading.charset] != reading.charset) continue;
+    const double giveUp = best + enough - lowWeight * static_cast<double>(reading.lowCost);
+    if (reading.complete && static_cast<double>(reading.cost - reading.lowCost) <= giveUp) continue;
+    reading.complete = false;
+    reading.cost = reading.lowCost + static_cast<std::uint64_t>(std::ceil(std::max(0.0, giveUp)));
+  }
   // Pairings go charset by charset, each over the same languages of its
   // script: a charset's first pairing and its kin's are as far apart as
   // their first ones.

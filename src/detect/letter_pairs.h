@@ -84,8 +84,8 @@ struct ReadingCost {
   std::size_t language;  // index into LanguageModels()
   std::uint64_t cost;
   std::uint64_t lowCost;  // of it, the pairs below 0x80, which every charset reads alike
-  // False for a reading given up on once it cost `enough` more than the
-  // best: its cost is less than the whole.
+  // False for a reading more than `enough` behind the best: its cost is
+  // then `enough` more than the best's, less than the whole.
   bool complete = true;
 };
 

@@ -187,5 +187,43 @@ TEST(DetectCodePages, Columns) {
   }
 }
 
+// The guesser starts where it found the last answer, as the tables of a
+// directory are alike; a table's answer must still be its own.
+TEST(CodePageGuess, AnswerDoesNotHangOnTheTextBefore) {
+  const auto values = [](const std::vector<Bytes>& proses) {
+    Bytes text;
+    for (std::size_t row = 0; row < 8; ++row) {
+      for (const Bytes& prose : proses) {
+        const auto at = static_cast<std::ptrdiff_t>(row * prose.size() / 8);
+        const auto end = static_cast<std::ptrdiff_t>((row + 1) * prose.size() / 8);
+        text.insert(text.end(), prose.begin() + at, prose.begin() + end);
+        text.push_back('\n');
+      }
+    }
+    return text;
+  };
+  const std::vector<Bytes> texts{values({Russian(true)}), values({Russian(false)}),
+                                 values({Russian(true), Russian(false)})};
+  const auto shares = [](const CodePageGuesser& guesser) {
+    std::string out;
+    for (const AnswerShare& share : guesser.lastShares()) {
+      out += std::to_string(share.verdict.codePage) + " " + std::string(share.verdict.encoding) +
+             " " + ::testing::PrintToString(share.share) + "\n";
+    }
+    return out;
+  };
+  testing::FakeLibraries libraries;
+  for (std::size_t t = 0; t < texts.size(); ++t) {
+    CodePageGuesser alone(libraries);
+    alone.guess(texts[t], -1);
+    for (std::size_t b = 0; b < texts.size(); ++b) {
+      CodePageGuesser guesser(libraries);
+      guesser.guess(texts[b], -1);
+      guesser.guess(texts[t], -1);
+      EXPECT_EQ(shares(guesser), shares(alone)) << "text " << t << " after text " << b;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tablemark
