@@ -291,7 +291,7 @@ def main():
                           for c in chars)
         number, name = (code, "") if isinstance(code, int) else (0, code)
         script = script_of(chars).capitalize()
-        print(f"    {{{number}, \"{name}\", Script::{script}, {{{reads}}},\n     {{{seen}}},\n"
+        print(f"    {{{number}, Script::{script}, \"{name}\", {{{reads}}},\n     {{{seen}}},\n"
               f"     \"{letters}\"}},")
     print("};")
     print()

@@ -10,52 +10,52 @@ namespace {
 struct DetectorAnswer {
   std::string_view name;  // as uchardet gives it
   std::int32_t codePage;  // its code page of the mark table; 0: none
+  enum Kind { Weak, Strong, MultiByte } kind;
   // The single-byte charset it names where that has no code page of the
   // mark table; empty for a multi-byte encoding.
   std::string_view charset;
-  enum Kind { Weak, Strong, MultiByte } kind;
 };
 constexpr DetectorAnswer kAnswers[] = {
-    {"WINDOWS-1250", 1250, {}, DetectorAnswer::Weak},
-    {"WINDOWS-1251", 1251, {}, DetectorAnswer::Weak},
-    {"WINDOWS-1252", 1252, {}, DetectorAnswer::Weak},
-    {"WINDOWS-1253", 1253, {}, DetectorAnswer::Weak},
-    {"WINDOWS-1254", 1254, {}, DetectorAnswer::Weak},
-    {"WINDOWS-1257", 1257, {}, DetectorAnswer::Weak},
-    {"ISO-8859-1", 1252, {}, DetectorAnswer::Weak},
-    {"ISO-8859-15", 1252, {}, DetectorAnswer::Weak},
-    {"ISO-8859-7", 1253, {}, DetectorAnswer::Weak},
-    {"ISO-8859-9", 1254, {}, DetectorAnswer::Weak},
-    {"ISO-8859-13", 1257, {}, DetectorAnswer::Weak},
-    {"IBM852", 852, {}, DetectorAnswer::Weak},
-    {"IBM866", 866, {}, DetectorAnswer::Weak},
-    {"MAC-CENTRALEUROPE", 10029, {}, DetectorAnswer::Weak},
-    {"MAC-CYRILLIC", 10007, {}, DetectorAnswer::Weak},
-    {"ISO-8859-2", 0, "ISO-8859-2", DetectorAnswer::Weak},
-    {"ISO-8859-5", 0, "ISO-8859-5", DetectorAnswer::Weak},
-    {"KOI8-R", 0, "KOI8-R", DetectorAnswer::Weak},
-    {"TIS-620", 874, {}, DetectorAnswer::Strong},
-    {"ISO-8859-11", 874, {}, DetectorAnswer::Strong},
-    {"WINDOWS-874", 874, {}, DetectorAnswer::Strong},
-    {"WINDOWS-1255", 1255, {}, DetectorAnswer::Strong},
-    {"ISO-8859-8", 0, "ISO-8859-8", DetectorAnswer::Strong},
-    {"WINDOWS-1256", 1256, {}, DetectorAnswer::Strong},
-    {"ISO-8859-6", 0, "ISO-8859-6", DetectorAnswer::Strong},
-    {"SHIFT_JIS", 932, {}, DetectorAnswer::MultiByte},
-    {"GB18030", 936, {}, DetectorAnswer::MultiByte},
-    {"GB2312", 936, {}, DetectorAnswer::MultiByte},
-    {"GBK", 936, {}, DetectorAnswer::MultiByte},
-    {"BIG5", 950, {}, DetectorAnswer::MultiByte},
-    {"EUC-KR", 949, {}, DetectorAnswer::MultiByte},
-    {"UHC", 949, {}, DetectorAnswer::MultiByte},
-    {"EUC-JP", 0, {}, DetectorAnswer::MultiByte},
-    {"ISO-2022-JP", 0, {}, DetectorAnswer::MultiByte},
-    {"ISO-2022-KR", 0, {}, DetectorAnswer::MultiByte},
-    {"ISO-2022-CN", 0, {}, DetectorAnswer::MultiByte},
-    {"EUC-TW", 0, {}, DetectorAnswer::MultiByte},
-    {"HZ-GB-2312", 0, {}, DetectorAnswer::MultiByte},
-    {"UTF-16", 0, {}, DetectorAnswer::MultiByte},
-    {"UTF-32", 0, {}, DetectorAnswer::MultiByte},
+    {"WINDOWS-1250", 1250, DetectorAnswer::Weak, {}},
+    {"WINDOWS-1251", 1251, DetectorAnswer::Weak, {}},
+    {"WINDOWS-1252", 1252, DetectorAnswer::Weak, {}},
+    {"WINDOWS-1253", 1253, DetectorAnswer::Weak, {}},
+    {"WINDOWS-1254", 1254, DetectorAnswer::Weak, {}},
+    {"WINDOWS-1257", 1257, DetectorAnswer::Weak, {}},
+    {"ISO-8859-1", 1252, DetectorAnswer::Weak, {}},
+    {"ISO-8859-15", 1252, DetectorAnswer::Weak, {}},
+    {"ISO-8859-7", 1253, DetectorAnswer::Weak, {}},
+    {"ISO-8859-9", 1254, DetectorAnswer::Weak, {}},
+    {"ISO-8859-13", 1257, DetectorAnswer::Weak, {}},
+    {"IBM852", 852, DetectorAnswer::Weak, {}},
+    {"IBM866", 866, DetectorAnswer::Weak, {}},
+    {"MAC-CENTRALEUROPE", 10029, DetectorAnswer::Weak, {}},
+    {"MAC-CYRILLIC", 10007, DetectorAnswer::Weak, {}},
+    {"ISO-8859-2", 0, DetectorAnswer::Weak, "ISO-8859-2"},
+    {"ISO-8859-5", 0, DetectorAnswer::Weak, "ISO-8859-5"},
+    {"KOI8-R", 0, DetectorAnswer::Weak, "KOI8-R"},
+    {"TIS-620", 874, DetectorAnswer::Strong, {}},
+    {"ISO-8859-11", 874, DetectorAnswer::Strong, {}},
+    {"WINDOWS-874", 874, DetectorAnswer::Strong, {}},
+    {"WINDOWS-1255", 1255, DetectorAnswer::Strong, {}},
+    {"ISO-8859-8", 0, DetectorAnswer::Strong, "ISO-8859-8"},
+    {"WINDOWS-1256", 1256, DetectorAnswer::Strong, {}},
+    {"ISO-8859-6", 0, DetectorAnswer::Strong, "ISO-8859-6"},
+    {"SHIFT_JIS", 932, DetectorAnswer::MultiByte, {}},
+    {"GB18030", 936, DetectorAnswer::MultiByte, {}},
+    {"GB2312", 936, DetectorAnswer::MultiByte, {}},
+    {"GBK", 936, DetectorAnswer::MultiByte, {}},
+    {"BIG5", 950, DetectorAnswer::MultiByte, {}},
+    {"EUC-KR", 949, DetectorAnswer::MultiByte, {}},
+    {"UHC", 949, DetectorAnswer::MultiByte, {}},
+    {"EUC-JP", 0, DetectorAnswer::MultiByte, {}},
+    {"ISO-2022-JP", 0, DetectorAnswer::MultiByte, {}},
+    {"ISO-2022-KR", 0, DetectorAnswer::MultiByte, {}},
+    {"ISO-2022-CN", 0, DetectorAnswer::MultiByte, {}},
+    {"EUC-TW", 0, DetectorAnswer::MultiByte, {}},
+    {"HZ-GB-2312", 0, DetectorAnswer::MultiByte, {}},
+    {"UTF-16", 0, DetectorAnswer::MultiByte, {}},
+    {"UTF-32", 0, DetectorAnswer::MultiByte, {}},
 };
 
 // The distinct words weighed at most: more says nothing new of a code page,
@@ -423,14 +423,14 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       // written in, else an encoding. A page the language is not written in
       // is named only where no other reads the text alike: what was read of
       // a table is a sample, and the rest may tell them apart.
-      const SingleByteCharset* named = nullptr;
+      const SingleByteCharset* named = &charsets[group.charset];  // its first
       double namedPrior = HUGE_VAL;
       for (std::size_t c = 0; c < charsets.size(); ++c) {
         if (groupOf[c] != static_cast<int>(g)) continue;
         const double home = prior(c, group.language);
         const bool marked = charsets[c].codePage == markedCodePage && home < model_.awayPagePrior;
         const double cost = charsets[c].codePage == 0 ? HUGE_VAL / 2 : marked ? -HUGE_VAL : home;
-        if (named == nullptr || cost < namedPrior) {
+        if (cost < namedPrior) {
           named = &charsets[c];
           namedPrior = cost;
         }

@@ -101,7 +101,7 @@ struct AnswerShare {
 
 class CodePageGuesser {
  public:
-  explicit CodePageGuesser(SharedLibraries& libraries, GuessModel model = {})
+  explicit CodePageGuesser(SharedLibraries& libraries, const GuessModel& model = {})
       : detector_(libraries), model_(model) {}
 
   // Names the code page of `text` (values, each ending in a line feed).

@@ -19,8 +19,8 @@ enum class Script { Latin, Greek, Cyrillic, Hebrew, Arabic, Thai };
 
 struct SingleByteCharset {
   std::int32_t codePage;  // 0 for an encoding no mark stands for
-  std::string_view name;  // that encoding's own name, else empty
   Script script;
+  std::string_view name;  // that encoding's own name, else empty
   // The characters bytes 0x80-0xFF read as (0xFFFF: undefined), and what
   // the models see of them: a letter folded to lower case, punctuation as
   // itself, 0xFFFE for a symbol, 0xFFFF undefined; and for each, '1' where
