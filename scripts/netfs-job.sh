@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs inside the emulated guest, as its job (scripts/test-netfs.sh copies it
-# into the share with ./tablemark and ./e2e, the runner's folder, beside it).
+# into the share with ./tablemark, ./e2e, the runner's folder, and ./data/indexes beside it).
 # The guest's init is no systemd: the servers are started here by hand. An NFS
 # server exports one folder, an SMB server shares another; each share is mounted
 # twice, through 127.0.0.1 and through 127.0.0.2, so that the kernel keeps a
@@ -8,7 +8,7 @@
 # their work folder on the first. The exit status is non-zero when any run
 # failed or a server could not be brought up.
 set -u
-cp -r /mnt/host/tablemark /mnt/host/e2e /root/
+cp -r /mnt/host/tablemark /mnt/host/e2e /mnt/host/data /root/
 cd /root || exit 1
 mapfile -t runner_args < <(grep . /mnt/host/runner-args)  # the stage's own arguments
 

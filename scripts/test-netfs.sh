@@ -17,7 +17,7 @@ guest_image
 echo "== end-to-end tests, native program on NFS and SMB shares in the emulated guest"
 guest_share
 cp build/release/tablemark "$share/"
-tar -C tests -c --exclude=__pycache__ e2e | tar -C "$share" -x  # the runner and its modules
+tar -C tests -c --exclude=__pycache__ e2e data/indexes | tar -C "$share" -x  # the runner, its modules, the index samples
 cp scripts/netfs-job.sh "$share/job.sh"
 printf '%s\n' "$@" > "$share/runner-args"
 status=0
