@@ -1,7 +1,6 @@
 #include "detect/detect.h"
 
 #include "detect/text_reader.h"
-#include "report/messages.h"
 #include "table/directory_scan.h"
 
 namespace tablemark {
@@ -11,25 +10,21 @@ class Detect final : public TableVisitor {
  public:
   Detect(const Platform& platform, const GuessModel& model,
          const std::function<void(const CodePageGuesser&)>& guessed)
-      : console_(platform.console), reader_(platform, model), guessed_(guessed) {}
+      : reader_(platform, model), guessed_(guessed) {}
 
   bool needsWholeListing() const override { return true; }
   void listed(const DirectoryEntry& entry) override { reader_.listed(entry); }
 
   bool visit(const FoundTable& table) override {
-    const std::optional<TableReading> reading = reader_.read(table);
+    const std::optional<TableReading> reading = reader_.readAndList(table);
     if (!reading) return true;
-    reader_.composeLine(table.entry.name, *reading, line_);
-    WriteOutputLine(console_, line_);
     if (guessed_) guessed_(reader_.guesser());
     return reading->memoUnread || !MarkAgrees(reading->header.codePageMark(), reading->verdict);
   }
 
  private:
-  Console& console_;
   TextReader reader_;
   const std::function<void(const CodePageGuesser&)>& guessed_;
-  std::u16string line_;
 };
 
 }  // namespace

@@ -68,11 +68,14 @@ bool TextReader::readMemos(const FoundTable& table) {
   });
 }
 
-void TextReader::composeLine(std::u16string_view name, const TableReading& reading,
-                             std::u16string& line) {
+std::optional<TableReading> TextReader::readAndList(const FoundTable& table) {
+  std::optional<TableReading> reading = read(table);
+  if (!reading) return reading;
   shown_.clear();
-  console_.appendShownName(name, shown_);
-  ComposeDetectLine(console_, shown_, reading.header.codePageMark(), reading.verdict, line);
+  console_.appendShownName(table.entry.name, shown_);
+  ComposeDetectLine(console_, shown_, reading->header.codePageMark(), reading->verdict, line_);
+  WriteOutputLine(console_, line_);
+  return reading;
 }
 
 bool MarkAgrees(std::uint8_t mark, const TextVerdict& verdict) {

@@ -37,8 +37,9 @@ class TextReader {
   // could not be read or is no table (reported on standard error).
   std::optional<TableReading> read(const FoundTable& table);
 
-  // The line `--detect` prints for it: NAME<TAB>MARK<TAB>TEXT.
-  void composeLine(std::u16string_view name, const TableReading& reading, std::u16string& line);
+  // As `read`, then prints the table's line, NAME<TAB>MARK<TAB>TEXT, as
+  // `--detect` lists it (a failed write ends the run).
+  std::optional<TableReading> readAndList(const FoundTable& table);
 
   const CodePageGuesser& guesser() const { return guesser_; }
 
@@ -53,6 +54,7 @@ class TextReader {
   TableSampler sampler_;
   CodePageGuesser guesser_;
   std::u16string shown_;
+  std::u16string line_;
 };
 
 // Whether a mark agrees with what a table's text is in: it stands for the

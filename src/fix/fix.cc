@@ -17,11 +17,9 @@ class Fix final : public TableVisitor {
   void listed(const DirectoryEntry& entry) override { reader_.listed(entry); }
 
   bool visit(const FoundTable& table) override {
-    const std::optional<TableReading> reading = reader_.read(table);
-    if (!reading) return true;
     // No change without its record: the line first.
-    reader_.composeLine(table.entry.name, *reading, line_);
-    WriteOutputLine(platform_.console, line_);
+    const std::optional<TableReading> reading = reader_.readAndList(table);
+    if (!reading) return true;
     const std::uint8_t was = reading->header.codePageMark();
     const TextVerdict& verdict = reading->verdict;
     const bool agrees = MarkAgrees(was, verdict);
@@ -42,7 +40,6 @@ class Fix final : public TableVisitor {
  private:
   const Platform& platform_;
   TextReader reader_;
-  std::u16string line_;
 };
 
 }  // namespace
