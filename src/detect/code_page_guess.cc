@@ -213,18 +213,17 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       std::max(1.0, static_cast<double>(pairs_.highPairCount()) / model_.evidencePairs);
 
   // Charsets that read the bytes present alike are one answer.
+  std::vector<std::size_t> present;  // bytes beyond ASCII, less 0x80
+  for (std::size_t i = 0; i < 128; ++i) {
+    if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i))) present.push_back(i);
+  }
   std::vector<Group> groups;
   std::vector<int> groupOf(charsets.size());
   for (std::size_t c = 0; c < charsets.size(); ++c) {
     const auto readsAlike = [&](const Group& group) {
       const SingleByteCharset& other = charsets[group.charset];
-      for (std::size_t i = 0; i < 128; ++i) {
-        if (pairs_.occurs(static_cast<std::uint8_t>(0x80 + i)) &&
-            charsets[c].reads[i] != other.reads[i]) {
-          return false;
-        }
-      }
-      return true;
+      return std::all_of(present.begin(), present.end(),
+                         [&](std::size_t i) { return charsets[c].reads[i] == other.reads[i]; });
     };
     const auto found = std::find_if(groups.begin(), groups.end(), readsAlike);
     groupOf[c] = static_cast<int>(found - groups.begin());
