@@ -16,16 +16,20 @@ namespace {
 class Restore final : public TableVisitor {
  public:
   Restore(const Platform& platform, const std::u16string& file, std::vector<RestoreLine> lines)
-      : platform_(platform), file_(file), lines_(std::move(lines)) {}
+      : platform_(platform), file_(file), lines_(std::move(lines)) {
+    listed_.reserve(lines_.size());  // a FILE names about the tables there are
+  }
 
   bool needsWholeListing() const override { return true; }
 
   void listed(const DirectoryEntry& entry) override {
     companions_.listed(entry);
     if (!HasTableExtension(entry.name)) return;
+    listed_.try_emplace(entry.name, 0);
+    // Where letter case counts, a name is its own key, and there is
+    // nothing to keep.
     platform_.files.nameKey(entry.name, key_);
-    listedKeys_.try_emplace(key_, entry.name);
-    listed_.try_emplace(entry.name, RestoreLine{});
+    if (key_ != entry.name) listedKeys_.try_emplace(key_, entry.name);
   }
 
   bool beforeVisits(bool complete) override {
@@ -36,7 +40,8 @@ class Restore final : public TableVisitor {
       ReportBadRestoreLine(platform_.console, pattern, line.number, file_, name, earlier);
       good = false;
     };
-    for (const RestoreLine& line : lines_) {
+    for (std::size_t index = 0; index < lines_.size(); ++index) {
+      const RestoreLine& line = lines_[index];
       switch (line.problem) {
         case RestoreLine::Problem::Form:
           bad(restore::kBadForm, line);
@@ -54,23 +59,27 @@ class Restore final : public TableVisitor {
       auto table = listed_.find(line.name);
       if (table == listed_.end()) {
         platform_.files.nameKey(line.name, key_);
+        table = listed_.find(key_);
         const auto folded = listedKeys_.find(key_);
-        if (folded != listedKeys_.end()) table = listed_.find(folded->second);
+        if (table == listed_.end() && folded != listedKeys_.end()) {
+          table = listed_.find(folded->second);
+        }
       }
       if (table == listed_.end()) {
         bad(restore::kNoTable, line, line.name);
-      } else if (table->second.number != 0) {
-        bad(restore::kNamedTwice, line, line.name, table->second.number);
+      } else if (table->second != 0) {
+        bad(restore::kNamedTwice, line, line.name, lines_[table->second - 1].number);
       } else {
-        table->second = line;
+        table->second = index + 1;
       }
     }
     return good;
   }
 
   bool visit(const FoundTable& table) override {
-    const RestoreLine& line = listed_.at(table.entry.name);
-    if (line.number == 0) return false;  // not named: untouched
+    const std::size_t named = listed_.at(table.entry.name);
+    if (named == 0) return false;  // not named: untouched
+    const RestoreLine& line = lines_[named - 1];
     TableHeader header;
     const PatchOutcome outcome = RemarkTable(platform_, table, line.mark, header);
     if (outcome == PatchOutcome::Patched) {
@@ -84,9 +93,10 @@ class Restore final : public TableVisitor {
   const std::u16string& file_;
   std::vector<RestoreLine> lines_;
   CompanionFiles companions_;
-  // Each table of the listing, with the line that names it (number 0:
-  // none); and each one's name as the file system compares names.
-  std::unordered_map<std::u16string, RestoreLine> listed_;
+  // Each table of the listing, with the line that names it (its index in
+  // `lines_` + 1; 0: none); and where a name is not its own key (how the
+  // file system compares names), the first name listed for that key.
+  std::unordered_map<std::u16string, std::size_t> listed_;
   std::unordered_map<std::u16string, std::u16string> listedKeys_;
   std::u16string key_;
 };
