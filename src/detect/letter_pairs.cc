@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tablemark {
 namespace {
@@ -194,6 +195,9 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
     const std::size_t n = model.alphabet.size() + kFirstLetter;
     const std::uint64_t low = lowCost[pairing.language];
     const double giveUp = best + enough - lowWeight * static_cast<double>(low);
+    // The same bound in whole numbers, for the loop's hottest test.
+    const std::int64_t limit = giveUp >= 0x1p62 ? std::numeric_limits<std::int64_t>::max()
+                                                : static_cast<std::int64_t>(std::floor(giveUp));
     std::uint64_t cost = 0;
     bool complete = true;
     // Each byte is the second of one pair, so its extra is counted once.
@@ -203,7 +207,7 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
               Bounded(model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
                           map.extra[pair.second],
                       strayCost);
-      if (static_cast<double>(cost) > giveUp) {
+      if (static_cast<std::int64_t>(cost) > limit) {
         complete = false;
         break;
       }
