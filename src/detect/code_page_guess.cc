@@ -248,11 +248,13 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // stop at the places words do for the letter pairs.
   const DetectorAnswer* answer = AnswerNamed(detector_.detect(text));
   int answerGroup = -1;
+  std::size_t answerReading = SIZE_MAX;  // where the readings' search goes next
   if (answer != nullptr && answer->kind != DetectorAnswer::MultiByte) {
     for (std::size_t c = 0; c < charsets.size(); ++c) {
       if (answer->charset.empty() ? charsets[c].codePage == answer->codePage
                                   : charsets[c].name == answer->charset) {
         answerGroup = groupOf[c];
+        answerReading = FirstReadingOf(alike[c]);
       }
     }
   }
@@ -265,8 +267,8 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
 
   const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
   // A reading that much behind the likeliest has no share worth counting.
-  const std::vector<ReadingCost> readings =
-      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_, alike);
+  const std::vector<ReadingCost> readings = ScoreReadings(
+      pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_, answerReading, alike);
   // What a reading costs. The pairs below 0x80 read alike in every charset,
   // and in tables they are codes, numbers and words in English as often as
   // words of the table's language: they count for the language, but less.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace tablemark {
 namespace {
@@ -78,16 +79,6 @@ const std::vector<Pairing>& Pairings() {
   return pairings;
 }
 
-// The index of a charset's first pairing.
-std::size_t FirstPairing(std::size_t charset) {
-  static const std::vector<std::size_t> firsts = [] {
-    std::vector<std::size_t> made(SingleByteCharsets().size(), 0);
-    for (std::size_t i = Pairings().size(); i-- > 0;) made[Pairings()[i].charset] = i;
-    return made;
-  }();
-  return firsts[charset];
-}
-
 const Pairing& PairingOf(std::size_t charset, std::size_t language) {
   for (const Pairing& pairing : Pairings()) {
     if (pairing.charset == charset && pairing.language == language) return pairing;
@@ -111,6 +102,15 @@ std::uint8_t Fold(std::uint8_t byte) {
 
 std::span<const SingleByteCharset> SingleByteCharsets() { return kSingleByteCharsets; }
 std::span<const LanguageModel> LanguageModels() { return kLanguageModels; }
+
+std::size_t FirstReadingOf(std::size_t charset) {
+  static const std::vector<std::size_t> firsts = [] {
+    std::vector<std::size_t> made(SingleByteCharsets().size(), 0);
+    for (std::size_t i = Pairings().size(); i-- > 0;) made[Pairings()[i].charset] = i;
+    return made;
+  }();
+  return firsts[charset];
+}
 
 PairCounts::PairCounts() : counts_(std::size_t{256} * 256, 0) {}
 
@@ -171,7 +171,7 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
 
 std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
                                        double lowWeight, double enough, std::size_t& first,
-                                       std::span<const std::size_t> alike) {
+                                       std::size_t also, std::span<const std::size_t> alike) {
   const auto models = LanguageModels();
   const auto& pairings = Pairings();
   const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
@@ -182,11 +182,14 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
             [](const auto& a, const auto& b) { return a.count > b.count; });
   std::vector<ReadingCost> readings(pairings.size());
   double best = HUGE_VAL;
-  const std::size_t hint = std::min(first, pairings.size() - 1);
-  for (std::size_t k = 0; k < pairings.size(); ++k) {
-    // The reading that won the last text first: the tables of a directory
-    // are alike, and the others are then soon far behind it.
-    const std::size_t index = k == 0 ? hint : k == hint ? 0 : k;
+  // The reading that won the last text first, as the tables of a
+  // directory are alike, then `also`: the others are then soon far behind.
+  std::vector<std::size_t> order(pairings.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::swap(order[0], order[std::min(first, pairings.size() - 1)]);
+  const auto second = std::find(order.begin() + 1, order.end(), also);
+  if (second != order.end()) std::swap(order[1], *second);
+  for (const std::size_t index : order) {
     const Pairing& pairing = pairings[index];
     // A charset that reads the text as another does costs what that one
     // does: its readings are copied below.
@@ -237,7 +240,8 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
     const Pairing& pairing = pairings[index];
     const std::size_t same = alike[pairing.charset];
     if (same == pairing.charset) continue;
-    const ReadingCost& kin = readings[FirstPairing(same) + (index - FirstPairing(pairing.charset))];
+    const ReadingCost& kin =
+        readings[FirstReadingOf(same) + (index - FirstReadingOf(pairing.charset))];
     readings[index] = {pairing.charset, pairing.language, kin.cost, kin.lowCost, kin.complete};
   }
   return readings;

@@ -95,12 +95,16 @@ struct ReadingCost {
 // uses is in real text now and then, and must not weigh like a page of
 // evidence. A reading's cost is its pairs below 0x80 weighed `lowWeight`
 // and the others in full; one that costs `enough` more than the best is
-// given up on. `first` is a hint, where to begin, and is left at the best.
+// given up on. `first` is a hint, where to begin, and is left at the best;
+// `also` (a reading's index, or any larger number) is where to go next.
 // `alike` gives for each charset the first that reads the text as it does,
 // whose costs it shares.
 std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
                                        double lowWeight, double enough, std::size_t& first,
-                                       std::span<const std::size_t> alike);
+                                       std::size_t also, std::span<const std::size_t> alike);
+
+// The index among the readings ScoreReadings gives of `charset`'s first.
+std::size_t FirstReadingOf(std::size_t charset);
 
 // What each value of `text` (values end in a line feed) costs read in
 // `charset` as `language`: its pairs below 0x80, and the others. For every
