@@ -161,6 +161,16 @@ def build(folder, seed, kind):
 
 # --- Reading and judging -------------------------------------------------------------------
 
+def program_options(doc):
+    """The command line of a check that runs the program on tables it makes: --program and,
+    for the Windows exe, --wine-prefix."""
+    parser = argparse.ArgumentParser(description=doc,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--program", required=True, help="tablemark, or Tablemark.exe")
+    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX to run the exe in")
+    return parser.parse_args()
+
+
 def run_program(opts, folder):
     """The program's (MARK, TEXT) by table name, bad lines, exit status and standard error."""
     if opts.wine_prefix:

@@ -10,14 +10,13 @@ as the page they were written in does: a sure answer that is wrong fails the run
     python3 tests/detect/letter_lists.py --program build/release/tablemark
 """
 
-import argparse
 import os
 import re
 import sys
 import tempfile
 import unicodedata
 
-from corpus import EXPECT, MARK_OF, run_program
+from corpus import EXPECT, MARK_OF, program_options, run_program
 from kinds import CLDR, CLDR_LOCALES
 from tables import CODECS, encoded, table_bytes
 
@@ -68,11 +67,7 @@ def table(rows, page):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--program", required=True, help="tablemark")
-    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX to run the exe in")
-    opts = parser.parse_args()
+    opts = program_options(__doc__)
     made = {}
     with tempfile.TemporaryDirectory(prefix="tablemark-lists-") as folder:
         for _, langs, pages in EXPECT:

@@ -9,12 +9,11 @@ table's TEXT against what its text is, read by hand.
         --wine-prefix build/windows-x64/wineprefix
 """
 
-import argparse
 import os
 import re
 import sys
 
-from corpus import run_program
+from corpus import program_options, run_program
 
 DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 ASCII = {"-"}
@@ -81,11 +80,7 @@ def check(opts, folder, expected):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--program", required=True, help="tablemark, or Tablemark.exe")
-    parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX to run the exe in")
-    opts = parser.parse_args()
+    opts = program_options(__doc__)
     sources = [("tables", EXPECTED), ("indexes", INDEXES)] + debian()
     failed = [f for folder, expected in sources for f in check(opts, folder, expected)]
     count = sum(len(expected) for _, expected in sources)

@@ -190,13 +190,11 @@ TEST(DetectCodePages, Columns) {
 // The guesser starts where it found the last answer, as the tables of a
 // directory are alike; a table's answer must still be its own.
 TEST(CodePageGuess, AnswerDoesNotHangOnTheTextBefore) {
-  const auto values = [](const std::vector<Bytes>& proses) {
+  const auto values = [](const std::vector<Bytes>& proses) {  // rows of 40 bytes, one a line
     Bytes text;
-    for (std::size_t row = 0; row < 8; ++row) {
-      for (const Bytes& prose : proses) {
-        const auto at = static_cast<std::ptrdiff_t>(row * prose.size() / 8);
-        const auto end = static_cast<std::ptrdiff_t>((row + 1) * prose.size() / 8);
-        text.insert(text.end(), prose.begin() + at, prose.begin() + end);
+    for (const Bytes& prose : proses) {
+      for (const auto& row : Lines(prose, 40)) {
+        text.insert(text.end(), row[0].begin(), row[0].end());
         text.push_back('\n');
       }
     }
@@ -205,11 +203,8 @@ TEST(CodePageGuess, AnswerDoesNotHangOnTheTextBefore) {
   const std::vector<Bytes> texts{values({Russian(true)}), values({Russian(false)}),
                                  values({Russian(true), Russian(false)})};
   const auto shares = [](const CodePageGuesser& guesser) {
-    std::string out;
-    for (const AnswerShare& share : guesser.lastShares()) {
-      out += std::to_string(share.verdict.codePage) + " " + std::string(share.verdict.encoding) +
-             " " + ::testing::PrintToString(share.share) + "\n";
-    }
+    std::vector<std::pair<std::int32_t, double>> out;
+    for (const AnswerShare& s : guesser.lastShares()) out.push_back({s.verdict.codePage, s.share});
     return out;
   };
   testing::FakeLibraries libraries;
