@@ -1,6 +1,11 @@
 #include "fix/restore.h"
 
-#include <unordered_map>
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fix/restore_lines.h"
@@ -13,27 +18,121 @@
 namespace tablemark {
 namespace {
 
+// Names found among many without a copy or an allocation per name: open
+// addressing over the caller's names, which outlive the index.
+class NameIndex {
+ public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+  explicit NameIndex(std::size_t count) : slots_(std::bit_ceil(2 * count + 1)) {
+    names_.reserve(count);
+  }
+
+  // Adds the next name, numbered from 0; a name already there keeps its first number.
+  void add(std::u16string_view name) {
+    const std::uint32_t number = static_cast<std::uint32_t>(names_.size());
+    names_.push_back(name);
+    const std::size_t hash = Hash(name);
+    Slot& slot = *probe(name, hash);
+    if (slot.number == kNone) slot = Slot{static_cast<std::uint32_t>(hash), number};
+  }
+
+  std::uint32_t find(std::u16string_view name) const { return probe(name, Hash(name))->number; }
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;  // enough of it to pass over most other names
+    std::uint32_t number = kNone;
+  };
+
+  static std::size_t Hash(std::u16string_view name) {
+    return std::hash<std::u16string_view>{}(name);
+  }
+
+  // The slot holding `name`, else the empty one where it would go.
+  const Slot* probe(std::u16string_view name, std::size_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.number == kNone ||
+          (slot.hash == static_cast<std::uint32_t>(hash) && names_[slot.number] == name)) {
+        return &slot;
+      }
+    }
+  }
+  Slot* probe(std::u16string_view name, std::size_t hash) {
+    return const_cast<Slot*>(std::as_const(*this).probe(name, hash));
+  }
+
+  std::vector<Slot> slots_;  // at least one empty, so that a probe ends
+  std::vector<std::u16string_view> names_;
+};
+
+// The table a line names among those listed: the name exactly as listed,
+// else as the file system finds files. What --detect and --fix print names
+// the tables in listing order, which is tried first; the names are indexed
+// only when a line is out of that order.
+class ListedTables {
+ public:
+  ListedTables(FileSystem& files, const std::vector<DirectoryEntry>& tables)
+      : files_(files), tables_(tables) {}
+
+  // Its place in the listing, or NameIndex::kNone.
+  std::uint32_t find(std::u16string_view name) {
+    if (next_ < tables_.size() && tables_[next_].name == name) return next_++;
+    std::uint32_t table = exact().find(name);
+    if (table == NameIndex::kNone) {
+      files_.nameKey(name, key_);
+      table = exact().find(key_);
+      if (table == NameIndex::kNone) table = byKey().find(key_);
+    }
+    if (table != NameIndex::kNone) next_ = table + 1;
+    return table;
+  }
+
+ private:
+  const NameIndex& exact() {
+    if (!exact_) {
+      exact_.emplace(tables_.size());
+      for (const DirectoryEntry& table : tables_) exact_->add(table.name);
+    }
+    return *exact_;
+  }
+  // Each key with the first table listed under it.
+  const NameIndex& byKey() {
+    if (!byKey_) {
+      keys_.resize(tables_.size());
+      byKey_.emplace(tables_.size());
+      for (std::size_t i = 0; i < tables_.size(); ++i) {
+        files_.nameKey(tables_[i].name, keys_[i]);
+        byKey_->add(keys_[i]);
+      }
+    }
+    return *byKey_;
+  }
+
+  FileSystem& files_;
+  const std::vector<DirectoryEntry>& tables_;
+  std::uint32_t next_ = 0;
+  std::optional<NameIndex> exact_;
+  std::vector<std::u16string> keys_;
+  std::optional<NameIndex> byKey_;
+  std::u16string key_;
+};
+
 class Restore final : public TableVisitor {
  public:
   Restore(const Platform& platform, const std::u16string& file, std::vector<RestoreLine> lines)
-      : platform_(platform), file_(file), lines_(std::move(lines)) {
-    listed_.reserve(lines_.size());  // a FILE names about the tables there are
-  }
+      : platform_(platform), file_(file), lines_(std::move(lines)) {}
 
   bool needsWholeListing() const override { return true; }
 
-  void listed(const DirectoryEntry& entry) override {
-    companions_.listed(entry);
-    if (!HasTableExtension(entry.name)) return;
-    listed_.try_emplace(entry.name, 0);
-    // Where letter case counts, a name is its own key, and there is
-    // nothing to keep.
-    platform_.files.nameKey(entry.name, key_);
-    if (key_ != entry.name) listedKeys_.try_emplace(key_, entry.name);
-  }
+  void listed(const DirectoryEntry& entry) override { companions_.listed(entry); }
 
-  bool beforeVisits(bool complete) override {
+  bool beforeVisits(bool complete, const std::vector<DirectoryEntry>& tables) override {
     if (!complete) return false;  // a name not listed may be in what was not
+    ListedTables listed(platform_.files, tables);
+    std::vector<std::size_t> lineOf(tables.size(), 0);  // index in `lines_` + 1; 0: none
     bool good = true;
     const auto bad = [&](std::u16string_view pattern, const RestoreLine& line,
                          std::u16string_view name = {}, std::size_t earlier = 0) {
@@ -55,35 +154,31 @@ class Restore final : public TableVisitor {
         case RestoreLine::Problem::None:
           break;
       }
-      // The name exactly as listed, else as the file system finds files.
-      auto table = listed_.find(line.name);
-      if (table == listed_.end()) {
-        platform_.files.nameKey(line.name, key_);
-        table = listed_.find(key_);
-        const auto folded = listedKeys_.find(key_);
-        if (table == listed_.end() && folded != listedKeys_.end()) {
-          table = listed_.find(folded->second);
-        }
-      }
-      if (table == listed_.end()) {
+      const std::uint32_t table = listed.find(line.name);
+      if (table == NameIndex::kNone) {
         bad(restore::kNoTable, line, line.name);
-      } else if (table->second != 0) {
-        bad(restore::kNamedTwice, line, line.name, lines_[table->second - 1].number);
+      } else if (lineOf[table] != 0) {
+        bad(restore::kNamedTwice, line, line.name, lines_[lineOf[table] - 1].number);
       } else {
-        table->second = index + 1;
+        lineOf[table] = index + 1;
       }
     }
-    return good;
+    if (!good) return false;
+    // Visits take the tables in listing order, and the lines in theirs.
+    markOf_.resize(tables.size());
+    for (std::size_t table = 0; table < tables.size(); ++table) {
+      if (lineOf[table] != 0) markOf_[table] = lines_[lineOf[table] - 1].mark;
+    }
+    return true;
   }
 
   bool visit(const FoundTable& table) override {
-    const std::size_t named = listed_.at(table.entry.name);
-    if (named == 0) return false;  // not named: untouched
-    const RestoreLine& line = lines_[named - 1];
+    const std::optional<std::uint8_t> mark = markOf_[table.number];
+    if (!mark) return false;  // not named: untouched
     TableHeader header;
-    const PatchOutcome outcome = RemarkTable(platform_, table, line.mark, header);
+    const PatchOutcome outcome = RemarkTable(platform_, table, *mark, header);
     if (outcome == PatchOutcome::Patched) {
-      ReportStaleIndexes(platform_, table, companions_, header, CodePageMarkStandsFor(line.mark));
+      ReportStaleIndexes(platform_, table, companions_, header, CodePageMarkStandsFor(*mark));
     }
     return CountsAsFailed(outcome);
   }
@@ -93,12 +188,8 @@ class Restore final : public TableVisitor {
   const std::u16string& file_;
   std::vector<RestoreLine> lines_;
   CompanionFiles companions_;
-  // Each table of the listing, with the line that names it (its index in
-  // `lines_` + 1; 0: none); and where a name is not its own key (how the
-  // file system compares names), the first name listed for that key.
-  std::unordered_map<std::u16string, std::size_t> listed_;
-  std::unordered_map<std::u16string, std::u16string> listedKeys_;
-  std::u16string key_;
+  // For each table, in listing order, the mark its line asks for.
+  std::vector<std::optional<std::uint8_t>> markOf_;
 };
 
 }  // namespace
@@ -116,6 +207,7 @@ ExitStatus RestoreCodePages(const Platform& platform, std::u16string fullPath,
   }
   std::u16string text;
   DecodeRestoreFile(bytes, platform.console, text);
+  std::string().swap(bytes);
   Restore restore(platform, file, ParseRestoreLines(text, platform.dialect));
   return ScanDirectory(platform, std::move(fullPath), restore);
 }

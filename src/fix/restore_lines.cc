@@ -1,6 +1,7 @@
 #include "fix/restore_lines.h"
 
 #include <algorithm>
+#include <span>
 
 #include "table/code_page_marks.h"
 
@@ -14,48 +15,49 @@ std::optional<unsigned> HexDigit(char16_t c) {
   return std::nullopt;
 }
 
-void AppendCodePoint(char32_t point, std::u16string& out) {
-  if (point < 0x10000) {
-    out += static_cast<char16_t>(point);
-  } else {
-    out += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
-    out += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
-  }
-}
-
 // Undoes the escapes a printed name has: \t, \n, \\, \xHH and \u{H...}.
-// False for a backslash that starts none of them.
-bool Unescape(std::u16string_view shown, std::u16string& name) {
-  name.clear();
-  for (std::size_t i = 0; i < shown.size(); ++i) {
+// Each escape is longer than what it stands for, so the name is written
+// over its printed form. Its length, or nothing for a backslash that starts
+// none of them.
+std::optional<std::size_t> Unescape(std::span<char16_t> shown) {
+  const std::size_t plain = std::u16string_view(shown.data(), shown.size()).find(u'\\');
+  if (plain == std::u16string_view::npos) return shown.size();
+  std::size_t out = plain;
+  for (std::size_t i = plain; i < shown.size(); ++i) {
     if (shown[i] != u'\\') {
-      name += shown[i];
+      shown[out++] = shown[i];
       continue;
     }
     const char16_t kind = i + 1 < shown.size() ? shown[++i] : u'\0';
     if (kind == u't' || kind == u'n' || kind == u'\\') {
-      name += kind == u't' ? u'\t' : kind == u'n' ? u'\n' : u'\\';
+      shown[out++] = kind == u't' ? u'\t' : kind == u'n' ? u'\n' : u'\\';
     } else if (kind == u'x' && i + 2 < shown.size() && HexDigit(shown[i + 1]) &&
                HexDigit(shown[i + 2])) {
-      name += static_cast<char16_t>(*HexDigit(shown[i + 1]) << 4 | *HexDigit(shown[i + 2]));
+      shown[out++] = static_cast<char16_t>(*HexDigit(shown[i + 1]) << 4 | *HexDigit(shown[i + 2]));
       i += 2;
     } else if (kind == u'u' && i + 1 < shown.size() && shown[i + 1] == u'{') {
-      const std::size_t close = shown.find(u'}', i + 2);
-      if (close == std::u16string_view::npos || close == i + 2 || close > i + 8) return false;
+      const std::u16string_view rest(shown.data() + i + 2, shown.size() - i - 2);
+      const std::size_t digits = rest.find(u'}');
+      if (digits == rest.npos || digits == 0 || digits > 6) return std::nullopt;
       char32_t point = 0;
-      for (std::size_t k = i + 2; k < close; ++k) {
-        const std::optional<unsigned> digit = HexDigit(shown[k]);
-        if (!digit) return false;
+      for (const char16_t c : rest.substr(0, digits)) {
+        const std::optional<unsigned> digit = HexDigit(c);
+        if (!digit) return std::nullopt;
         point = point << 4 | *digit;
       }
-      if (point > 0x10FFFF) return false;
-      AppendCodePoint(point, name);
-      i = close;
+      if (point > 0x10FFFF) return std::nullopt;
+      if (point < 0x10000) {
+        shown[out++] = static_cast<char16_t>(point);
+      } else {
+        shown[out++] = static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+        shown[out++] = static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+      }
+      i += digits + 2;
     } else {
-      return false;
+      return std::nullopt;
     }
   }
-  return true;
+  return out;
 }
 
 // The byte CODEPAGE asks for: a code page with a mark, or 0xHH.
@@ -97,13 +99,15 @@ void DecodeRestoreFile(std::string_view bytes, Console& console, std::u16string&
   console.decodeText(bytes.substr(utf8 ? 3 : 0), utf8, text);
 }
 
-std::vector<RestoreLine> ParseRestoreLines(std::u16string_view text, Dialect dialect) {
+std::vector<RestoreLine> ParseRestoreLines(std::u16string& text, Dialect dialect) {
   std::vector<RestoreLine> lines;
+  lines.reserve(std::count(text.begin(), text.end(), u'\n') + 1);
   std::size_t number = 0;
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find(u'\n', start);
     if (end == text.npos) end = text.size();
-    std::u16string_view line = text.substr(start, end - start);
+    std::u16string_view line(text.data() + start, end - start);
+    char16_t* const lineStart = text.data() + start;
     start = end + 1;
     ++number;
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
@@ -117,9 +121,14 @@ std::vector<RestoreLine> ParseRestoreLines(std::u16string_view text, Dialect dia
       continue;
     }
     parsed.codePage = line.substr(tab + 1, second == line.npos ? line.npos : second - tab - 1);
-    if (tab == 0 || !Unescape(line.substr(0, tab), parsed.name)) {
+    const std::optional<std::size_t> name =
+        tab == 0 ? std::nullopt : Unescape(std::span<char16_t>(lineStart, tab));
+    if (!name) {
       parsed.problem = RestoreLine::Problem::Form;
-    } else if (!IsFileName(parsed.name, dialect)) {
+      continue;
+    }
+    parsed.name = std::u16string_view(lineStart, *name);
+    if (!IsFileName(parsed.name, dialect)) {
       parsed.problem = RestoreLine::Problem::NotAName;
     } else if (const std::optional<std::uint8_t> mark = MarkWritten(parsed.codePage)) {
       parsed.mark = *mark;

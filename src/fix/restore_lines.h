@@ -21,10 +21,10 @@ void DecodeRestoreFile(std::string_view bytes, Console& console, std::u16string&
 
 // One line of a restore file.
 struct RestoreLine {
-  std::size_t number = 0;   // from 1, blank lines counted
-  std::u16string name;      // the escapes of a printed name undone
-  std::u16string codePage;  // as written
-  std::uint8_t mark = 0;    // the byte to write
+  std::size_t number = 0;        // from 1, blank lines counted
+  std::u16string_view name;      // the escapes of a printed name undone
+  std::u16string_view codePage;  // as written
+  std::uint8_t mark = 0;         // the byte to write
   enum class Problem {
     None,
     Form,      // not NAME<TAB>CODEPAGE, or an escape no name has
@@ -34,7 +34,8 @@ struct RestoreLine {
 };
 
 // The lines of `text`, blank ones left out, each parsed and checked by
-// itself. What the listing has to say of a name is the caller's.
-std::vector<RestoreLine> ParseRestoreLines(std::u16string_view text, Dialect dialect);
+// itself. What the listing has to say of a name is the caller's. The lines'
+// names and code pages are in `text`, the names' escapes undone in place.
+std::vector<RestoreLine> ParseRestoreLines(std::u16string& text, Dialect dialect);
 
 }  // namespace tablemark

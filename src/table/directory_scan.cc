@@ -26,8 +26,9 @@ ExitStatus ScanDirectory(const Platform& platform, std::u16string fullPath, Tabl
   }
 
   ExitStatus result = kAllHandled;
+  std::size_t visited = 0;
   const auto visit = [&](const DirectoryEntry& table) {
-    if (visitor.visit(FoundTable{search, fullPath, table})) result = kSomeFailed;
+    if (visitor.visit(FoundTable{search, fullPath, table, visited++})) result = kSomeFailed;
   };
   const bool wholeListingFirst = visitor.needsWholeListing();
   std::vector<DirectoryEntry> tables;  // held only when the whole listing comes first
@@ -43,7 +44,7 @@ ExitStatus ScanDirectory(const Platform& platform, std::u16string fullPath, Tabl
     }
   }
   const bool complete = step.kind != SearchStep::Failed;
-  const bool goOn = !wholeListingFirst || visitor.beforeVisits(complete);
+  const bool goOn = !wholeListingFirst || visitor.beforeVisits(complete, tables);
   if (goOn) {
     for (const DirectoryEntry& table : tables) visit(table);
   }

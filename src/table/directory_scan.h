@@ -3,7 +3,9 @@
 // which code page its text is in.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "report/exit_status.h"
@@ -16,6 +18,7 @@ struct FoundTable {
   const DirectorySearch& search;
   const std::u16string& directory;  // ends in the separator
   const DirectoryEntry& entry;
+  std::size_t number;  // its place among the tables visited, from 0
 };
 
 // What the scan does to each table it visits.
@@ -26,10 +29,13 @@ class TableVisitor {
   // `listed` then sees each entry that is not a directory, in listing order.
   virtual bool needsWholeListing() const { return false; }
   virtual void listed(const DirectoryEntry& /*entry*/) {}
-  // Then, once the listing is over (`complete` unless it broke off), whether
-  // the tables are to be visited at all: a visitor that says no has said why
-  // on standard error, and the run ends with exit status 2.
-  virtual bool beforeVisits(bool /*complete*/) { return true; }
+  // Then, once the listing is over (`complete` unless it broke off), with
+  // the tables in the order they will be visited, whether they are to be
+  // visited at all: a visitor that says no has said why on standard error,
+  // and the run ends with exit status 2.
+  virtual bool beforeVisits(bool /*complete*/, const std::vector<DirectoryEntry>& /*tables*/) {
+    return true;
+  }
   // Handles one table. Reports its own problems and returns true when the
   // table failed or was refused.
   virtual bool visit(const FoundTable& table) = 0;

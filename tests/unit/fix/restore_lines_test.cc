@@ -47,7 +47,8 @@ TEST(RestoreLines, WhatALineSays) {
   };
   for (const LineCase& c : cases) {
     SCOPED_TRACE(testing::Utf8(c.text));
-    const std::vector<RestoreLine> lines = ParseRestoreLines(c.text, c.dialect);
+    std::u16string text = c.text;
+    const std::vector<RestoreLine> lines = ParseRestoreLines(text, c.dialect);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].number, c.number);
     EXPECT_EQ(static_cast<int>(lines[0].problem), static_cast<int>(c.problem));
