@@ -176,6 +176,7 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
     return {TextVerdict::Kind::Unsure, 0, {}};
   }
   pairs_.count(distinct_);
+  valuePairs_.read(distinct_);
   weigh(text, markedCodePage);
   const AnswerShare& best = shares_.front();
   if (best.share < model_.sureShare) return {TextVerdict::Kind::Unsure, 0, {}};
@@ -276,11 +277,17 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     return model_.asciiWeight * static_cast<double>(reading.lowCost) +
            static_cast<double>(reading.cost - reading.lowCost);
   };
+  if (readingPriors_.empty()) {
+    for (const ReadingCost& reading : readings) {
+      readingPriors_.push_back(prior(reading.charset, reading.language));
+    }
+  }
   std::vector<Hypothesis> hypotheses;
-  for (const ReadingCost& reading : readings) {
+  for (std::size_t r = 0; r < readings.size(); ++r) {
+    const ReadingCost& reading = readings[r];
     const int group = groupOf[reading.charset];
-    const double score = -cost(reading) / scale - prior(reading.charset, reading.language) +
-                         (group == answerGroup ? answerWeight : 0.0);
+    const double score =
+        -cost(reading) / scale - readingPriors_[r] + (group == answerGroup ? answerWeight : 0.0);
     hypotheses.push_back({score, group});
     if (score > groups[group].best) {
       groups[group].best = score;
@@ -331,7 +338,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   }
   valueCosts_.resize(std::max<std::size_t>(homes.size(), 1));
   for (std::size_t h = 0; h < homes.size(); ++h) {
-    ValueCosts(distinct_, homes[h], language, strayCost, false, valueCosts_[h]);
+    valuePairs_.costs(homes[h], language, strayCost, valueCosts_[h]);
   }
   for (std::size_t first = 0; first < homes.size(); ++first) {
     for (std::size_t second = first + 1; second < homes.size(); ++second) {
@@ -372,14 +379,14 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   std::sort(tongues.rbegin(), tongues.rend());
   for (const auto& leader : leaders) {
     const std::size_t charset = leader.second;
-    // The charset's own language, read as a whole before.
-    const auto own = std::max_element(readings.begin(), readings.end(),
-                                      [&](const ReadingCost& a, const ReadingCost& b) {
-                                        return (a.charset != charset ? -HUGE_VAL : -cost(a)) <
-                                               (b.charset != charset ? -HUGE_VAL : -cost(b));
-                                      });
+    // The charset's own language, read as a whole before. Its readings
+    // follow one another.
+    auto own = readings.begin() + static_cast<std::ptrdiff_t>(FirstReadingOf(charset));
+    for (auto other = own; other != readings.end() && other->charset == charset; ++other) {
+      if (cost(*other) < cost(*own)) own = other;
+    }
     if (!own->complete) continue;  // far behind: its whole cost is not known
-    ValueCosts(distinct_, charset, own->language, strayCost, false, valueCosts_[0]);
+    valuePairs_.costs(charset, own->language, strayCost, valueCosts_[0]);
     std::vector<double>& values = valueScores_;
     values.assign(valueCosts_[0].size(), -HUGE_VAL);
     double whole = -cost(*own) / scale;
@@ -390,7 +397,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       if (models[language].script != charsets[charset].script) continue;
       if (++languages > model_.multilingualLanguages) break;
       home = std::min(home, prior(charset, language));
-      ValueCosts(distinct_, charset, language, strayCost, false, valueCosts_[0]);
+      valuePairs_.costs(charset, language, strayCost, valueCosts_[0]);
       for (std::size_t v = 0; v < values.size(); ++v) {
         values[v] = LogSum(values[v], valueScore(valueCosts_[0][v]));
       }

@@ -121,6 +121,7 @@ class CodePageGuesser {
   CharsetDetector detector_;
   GuessModel model_;
   PairCounts pairs_;
+  ValuePairs valuePairs_;
   std::size_t firstReading_ = 0;
   // Reused from text to text.
   std::unordered_set<std::string_view> seen_;
@@ -128,6 +129,8 @@ class CodePageGuesser {
   std::vector<std::vector<ValueCost>> valueCosts_;
   std::vector<double> valueScores_;
   std::vector<AnswerShare> shares_;
+  // What each reading's code page costs beforehand for its language.
+  std::vector<double> readingPriors_;
 };
 
 // True when `text` is well-formed UTF-8 with at least one character

@@ -247,24 +247,28 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
   return readings;
 }
 
-void ValueCosts(std::span<const std::uint8_t> text, std::size_t charset, std::size_t language,
-                std::uint32_t strayCost, bool all, std::vector<ValueCost>& costs) {
-  costs.clear();
-  const Pairing& pairing = PairingOf(charset, language);
-  const LanguageModel& model = LanguageModels()[language];
-  const std::size_t n = model.alphabet.size() + kFirstLetter;
-  const SymbolMap& map = pairing.symbols;
-  ValueCost cost;
+void ValuePairs::read(std::span<const std::uint8_t> text) {
+  low_.clear();
+  high_.clear();
+  lowEnds_.clear();
+  highEnds_.clear();
+  for (std::vector<std::uint64_t>& costs : lowCosts_) costs.clear();
+  std::size_t valueLow = 0, valueHigh = 0;  // where the value's pairs begin
   bool high = false;
   std::uint8_t previous = ' ';
   const auto add = [&](std::uint8_t first, std::uint8_t second) {
-    const std::uint32_t pair = Bounded(
-        model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second], strayCost);
-    (first >= 0x80 || second >= 0x80 ? cost.high : cost.low) += pair;
+    (first >= 0x80 || second >= 0x80 ? high_ : low_).push_back({first, second});
   };
   const auto end = [&] {
-    if (high || all) costs.push_back(cost);
-    cost = {};
+    if (high) {
+      lowEnds_.push_back(static_cast<std::uint32_t>(low_.size()));
+      highEnds_.push_back(static_cast<std::uint32_t>(high_.size()));
+    } else {
+      low_.resize(valueLow);
+      high_.resize(valueHigh);
+    }
+    valueLow = low_.size();
+    valueHigh = high_.size();
     high = false;
   };
   for (const std::uint8_t byte : text) {
@@ -276,6 +280,39 @@ void ValueCosts(std::span<const std::uint8_t> text, std::size_t charset, std::si
   }
   if (previous != ' ') add(previous, ' ');
   if (!text.empty() && text.back() != '\n') end();
+}
+
+void ValuePairs::costs(std::size_t charset, std::size_t language, std::uint32_t strayCost,
+                       std::vector<ValueCost>& costs) {
+  const Pairing& pairing = PairingOf(charset, language);
+  const LanguageModel& model = LanguageModels()[language];
+  const std::size_t n = model.alphabet.size() + kFirstLetter;
+  const SymbolMap& map = pairing.symbols;
+  const auto cost = [&](const Pair& pair) {
+    return Bounded(
+        model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] + map.extra[pair.second],
+        strayCost);
+  };
+  if (lowCosts_.size() != LanguageModels().size() || lowStray_ != strayCost) {
+    lowCosts_.assign(LanguageModels().size(), {});
+    lowStray_ = strayCost;
+  }
+  std::vector<std::uint64_t>& lows = lowCosts_[language];
+  if (lows.empty() && !lowEnds_.empty()) {
+    std::size_t at = 0;
+    for (const std::uint32_t end : lowEnds_) {
+      std::uint64_t low = 0;
+      for (; at < end; ++at) low += cost(low_[at]);
+      lows.push_back(low);
+    }
+  }
+  costs.clear();
+  std::size_t at = 0;
+  for (std::size_t v = 0; v < highEnds_.size(); ++v) {
+    std::uint64_t high = 0;
+    for (; at < highEnds_[v]; ++at) high += cost(high_[at]);
+    costs.push_back({lows[v], high});
+  }
 }
 
 }  // namespace tablemark

@@ -106,14 +106,31 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
 // The index among the readings ScoreReadings gives of `charset`'s first.
 std::size_t FirstReadingOf(std::size_t charset);
 
-// What each value of `text` (values end in a line feed) costs read in
-// `charset` as `language`: its pairs below 0x80, and the others. For every
-// value where `all`, else for the values with a byte of 0x80 or above; in
-// order.
+// What each value of a text with a byte of 0x80 or above costs read in one
+// charset as one language: its pairs below 0x80, and the others.
 struct ValueCost {
   std::uint64_t low = 0, high = 0;
 };
-void ValueCosts(std::span<const std::uint8_t> text, std::size_t charset, std::size_t language,
-                std::uint32_t strayCost, bool all, std::vector<ValueCost>& costs);
+
+// The pairs of each value of a text (values end in a line feed) that has a
+// byte of 0x80 or above, read once and weighed in as many readings as asked.
+class ValuePairs {
+ public:
+  void read(std::span<const std::uint8_t> text);
+  // The values' costs read in `charset` as `language`, in order. The pairs
+  // below 0x80 read alike in every charset: a language's are counted once.
+  void costs(std::size_t charset, std::size_t language, std::uint32_t strayCost,
+             std::vector<ValueCost>& costs);
+
+ private:
+  struct Pair {
+    std::uint8_t first, second;
+  };
+  std::vector<Pair> low_, high_;                   // value after value
+  std::vector<std::uint32_t> lowEnds_, highEnds_;  // where each value's pairs end
+  // Each language's costs of the values' pairs below 0x80, once counted.
+  std::vector<std::vector<std::uint64_t>> lowCosts_;
+  std::uint32_t lowStray_ = 0;
+};
 
 }  // namespace tablemark
