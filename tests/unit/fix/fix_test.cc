@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "cli/entry_point.h"
 #include "detect/table_bytes.h"
@@ -132,6 +134,44 @@ TEST(RestoreCodePages, LinesCheckedFirstThenTablesRemarked) {
     }
     EXPECT_EQ(marks, c.marks);
     EXPECT_EQ(fake.files.file(u"d", u"a.dbf").writes, c.marks[0] != 0x65 ? 1 : 0);
+  }
+}
+
+// Lines in listing order, out of it, and in another letter case, among
+// enough tables that names share their places in the index.
+TEST(RestoreCodePages, ManyTablesInAnyOrder) {
+  constexpr int kTables = 600;
+  const std::pair<const char*, std::uint8_t> marks[] = {
+      {"1251", 0xC9}, {"866", 0x65}, {"1252", 0x03}, {"0x8C", 0x8C}};
+  const auto name = [](int i) {
+    std::string made = std::to_string(i);  // not "t" + ...: GCC 12 warns of an overlap there
+    return made.insert(0, 1, 't').append(".dbf");
+  };
+  const auto wide = [](const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+  };
+  std::string file;
+  for (int i = 0; i < kTables; ++i) {
+    // The first half in order, the rest from the last back, every seventh in capitals.
+    const int table = i < kTables / 2 ? i : kTables - 1 - (i - kTables / 2);
+    std::string shown = name(table);
+    if (i % 7 == 3) std::transform(shown.begin(), shown.end(), shown.begin(), ::toupper);
+    file += shown + "\t" + marks[table % 4].first + "\n";
+  }
+  for (const bool twice : {false, true}) {
+    SCOPED_TRACE(twice ? "a table named twice" : "every table named once");
+    FakePlatform fake(Dialect::Windows);
+    fake.files.addDirectory(u"d");
+    for (int i = 0; i < kTables; ++i) {
+      fake.files.addFile(u"d", wide(name(i)), Table(0x65, {{'C', 4}}, {}));
+    }
+    fake.files.userFiles[u"saved"] = twice ? file + "T17.DBF\t1250\n" : file;
+    EXPECT_EQ(Tablemark(fake, {u"--restore", u"saved", u"d"}), twice ? kRefused : kAllHandled);
+    EXPECT_EQ(fake.console.lines.size(), twice ? 1u : 0u);
+    for (int i = 0; i < kTables; ++i) {
+      EXPECT_EQ(fake.files.file(u"d", wide(name(i))).bytes[29], twice ? 0x65 : marks[i % 4].second)
+          << name(i);
+    }
   }
 }
 
