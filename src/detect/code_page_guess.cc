@@ -268,8 +268,9 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
 
   const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
   // A reading that much behind the likeliest has no share worth counting.
-  const std::vector<ReadingCost> readings = ScoreReadings(
-      pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_, answerReading, alike);
+  const std::vector<ReadingCost> readings =
+      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_,
+                    answerReading, alike, pairFloors_);
   // What a reading costs. The pairs below 0x80 read alike in every charset,
   // and in tables they are codes, numbers and words in English as often as
   // words of the table's language: they count for the language, but less.

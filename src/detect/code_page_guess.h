@@ -121,6 +121,7 @@ class CodePageGuesser {
   CharsetDetector detector_;
   GuessModel model_;
   PairCounts pairs_;
+  PairFloors pairFloors_;
   ValuePairs valuePairs_;
   std::size_t firstReading_ = 0;
   // Reused from text to text.

@@ -143,6 +143,34 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
   }
 }
 
+const std::uint8_t* PairFloors::of(std::size_t charset, std::uint32_t strayCost) {
+  if (floors_.empty() || strayCost != strayCost_) {
+    floors_.assign(SingleByteCharsets().size(), {});
+    strayCost_ = strayCost;
+  }
+  std::vector<std::uint8_t>& floors = floors_[charset];
+  if (floors.empty()) floors.assign(std::size_t{1} << 16, kUnknown);
+  return floors.data();
+}
+
+std::uint8_t PairFloors::learn(std::size_t charset, std::uint16_t pair) {
+  const auto first = static_cast<std::uint8_t>(pair >> 8);
+  const auto second = static_cast<std::uint8_t>(pair & 0xFF);
+  std::uint32_t least = UINT32_MAX;
+  const auto& pairings = Pairings();
+  for (std::size_t i = FirstReadingOf(charset);
+       i < pairings.size() && pairings[i].charset == charset; ++i) {
+    const LanguageModel& model = LanguageModels()[pairings[i].language];
+    const std::size_t n = model.alphabet.size() + kFirstLetter;
+    const SymbolMap& map = pairings[i].symbols;
+    least = std::min(
+        least, Bounded(model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second],
+                       strayCost_));
+  }
+  // Lower still is a bound all the same.
+  return floors_[charset][pair] = static_cast<std::uint8_t>(std::min<std::uint32_t>(least, 254));
+}
+
 namespace {
 
 // Each language's cost of the pairs below 0x80: they read alike in every
@@ -167,11 +195,41 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
   return lowCost;
 }
 
+// Whether every reading of `charset` costs more than `bound` less its
+// language's pairs below 0x80, by the least each pair costs in any of them.
+bool CharsetBehind(std::size_t charset, std::span<const PairCounts::Pair> high,
+                   std::span<const std::uint64_t> lowCost, double lowWeight, double bound,
+                   std::uint32_t strayCost, PairFloors& floors) {
+  const auto& pairings = Pairings();
+  const std::size_t start = FirstReadingOf(charset);
+  if (start + 1 >= pairings.size() || pairings[start + 1].charset != charset) {
+    return false;  // one language: its own reading gives up as soon
+  }
+  std::uint64_t leastLow = UINT64_MAX;
+  for (std::size_t i = start; i < pairings.size() && pairings[i].charset == charset; ++i) {
+    leastLow = std::min(leastLow, lowCost[pairings[i].language]);
+  }
+  const double giveUp = bound - lowWeight * static_cast<double>(leastLow);
+  if (giveUp >= 0x1p62) return false;
+  const auto limit = static_cast<std::int64_t>(std::floor(giveUp));
+  const std::uint8_t* known = floors.of(charset, strayCost);
+  std::uint64_t cost = 0;
+  for (const PairCounts::Pair& pair : high) {
+    const auto index = static_cast<std::uint16_t>(pair.first << 8 | pair.second);
+    const std::uint8_t floor =
+        known[index] != PairFloors::kUnknown ? known[index] : floors.learn(charset, index);
+    cost += std::uint64_t{pair.count} * floor;
+    if (static_cast<std::int64_t>(cost) > limit) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
                                        double lowWeight, double enough, std::size_t& first,
-                                       std::size_t also, std::span<const std::size_t> alike) {
+                                       std::size_t also, std::span<const std::size_t> alike,
+                                       PairFloors& floors) {
   const auto models = LanguageModels();
   const auto& pairings = Pairings();
   const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
@@ -189,11 +247,26 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
   std::swap(order[0], order[std::min(first, pairings.size() - 1)]);
   const auto second = std::find(order.begin() + 1, order.end(), also);
   if (second != order.end()) std::swap(order[1], *second);
+  // Per charset: 0 not yet weighed, 1 weighed reading by reading, 2 behind
+  // in every language.
+  std::vector<std::uint8_t> charsetBehind(SingleByteCharsets().size(), 0);
   for (const std::size_t index : order) {
     const Pairing& pairing = pairings[index];
     // A charset that reads the text as another does costs what that one
     // does: its readings are copied below.
     if (alike[pairing.charset] != pairing.charset) continue;
+    std::uint8_t& behind = charsetBehind[pairing.charset];
+    if (behind == 0) {
+      behind =
+          CharsetBehind(pairing.charset, high, lowCost, lowWeight, best + enough, strayCost, floors)
+              ? 2
+              : 1;
+    }
+    if (behind == 2) {
+      readings[index] = {pairing.charset, pairing.language, lowCost[pairing.language],
+                         lowCost[pairing.language], false};
+      continue;
+    }
     const LanguageModel& model = models[pairing.language];
     const std::size_t n = model.alphabet.size() + kFirstLetter;
     const std::uint64_t low = lowCost[pairing.language];

@@ -89,6 +89,24 @@ struct ReadingCost {
   bool complete = true;
 };
 
+// For each charset whose script is written in several languages, the least
+// a pair of bytes costs in any of them: a bound under which none of the
+// charset's readings can come. Learnt pair by pair as texts hold them, and
+// kept from text to text.
+class PairFloors {
+ public:
+  // The floors of `charset`'s pairs (by first << 8 | second), with
+  // ScoreReadings' `strayCost`; kUnknown for a pair not yet learnt.
+  static constexpr std::uint8_t kUnknown = 255;
+  const std::uint8_t* of(std::size_t charset, std::uint32_t strayCost);
+  // Learns what `pair` costs at least read in `charset`.
+  std::uint8_t learn(std::size_t charset, std::uint16_t pair);
+
+ private:
+  std::uint32_t strayCost_ = 0;
+  std::vector<std::vector<std::uint8_t>> floors_;  // by charset
+};
+
 // Every reading of the counted text: each charset under each language of
 // its script. Beyond `strayCost` (tenths of a nat) a pair's cost grows a
 // quarter as fast: a sign or a letter from abroad that a language never
@@ -99,9 +117,12 @@ struct ReadingCost {
 // `also` (a reading's index, or any larger number) is where to go next.
 // `alike` gives for each charset the first that reads the text as it does,
 // whose costs it shares.
+// `floors` gives up on all of a charset's readings at once where even its
+// cheapest cost of each pair leaves it that far behind.
 std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
                                        double lowWeight, double enough, std::size_t& first,
-                                       std::size_t also, std::span<const std::size_t> alike);
+                                       std::size_t also, std::span<const std::size_t> alike,
+                                       PairFloors& floors);
 
 // The index among the readings ScoreReadings gives of `charset`'s first.
 std::size_t FirstReadingOf(std::size_t charset);
