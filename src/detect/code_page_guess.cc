@@ -274,9 +274,14 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // What a reading costs. The pairs below 0x80 read alike in every charset,
   // and in tables they are codes, numbers and words in English as often as
   // words of the table's language: they count for the language, but less.
+  // Reckoned once, as every pass below asks.
+  readingCosts_.clear();
+  for (const ReadingCost& reading : readings) {
+    readingCosts_.push_back(model_.asciiWeight * static_cast<double>(reading.lowCost) +
+                            static_cast<double>(reading.cost - reading.lowCost));
+  }
   const auto cost = [&](const ReadingCost& reading) {
-    return model_.asciiWeight * static_cast<double>(reading.lowCost) +
-           static_cast<double>(reading.cost - reading.lowCost);
+    return readingCosts_[static_cast<std::size_t>(&reading - readings.data())];
   };
   if (readingPriors_.empty()) {
     for (const ReadingCost& reading : readings) {

@@ -132,6 +132,8 @@ class CodePageGuesser {
   std::vector<AnswerShare> shares_;
   // What each reading's code page costs beforehand for its language.
   std::vector<double> readingPriors_;
+  // What each reading of the last text costs, weighed.
+  std::vector<double> readingCosts_;
 };
 
 // True when `text` is well-formed UTF-8 with at least one character
