@@ -92,6 +92,17 @@ std::uint32_t Bounded(std::uint32_t cost, std::uint32_t stray) {
   return cost <= stray ? cost : stray + (cost - stray) / 4;
 }
 
+// What `first` followed by `second` costs in a pairing's reading: the
+// language's cost of their symbols and what the second costs on top, bounded.
+std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
+                       std::uint32_t stray) {
+  const LanguageModel& model = kLanguageModels[pairing.language];
+  const std::size_t n = model.alphabet.size() + kFirstLetter;
+  const SymbolMap& map = pairing.symbols;
+  return Bounded(model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second],
+                 stray);
+}
+
 std::uint8_t Fold(std::uint8_t byte) {
   if (byte >= 'A' && byte <= 'Z') return static_cast<std::uint8_t>(byte + ('a' - 'A'));
   if ((byte >= 'a' && byte <= 'z') || byte >= 0x80) return byte;
@@ -111,6 +122,19 @@ std::size_t FirstReadingOf(std::size_t charset) {
   }();
   return firsts[charset];
 }
+
+namespace {
+
+// A charset's pairings, one for each language of its script.
+std::span<const Pairing> PairingsOf(std::size_t charset) {
+  const std::vector<Pairing>& pairings = Pairings();
+  const std::size_t first = FirstReadingOf(charset);
+  std::size_t end = first;
+  while (end < pairings.size() && pairings[end].charset == charset) ++end;
+  return {pairings.data() + first, end - first};
+}
+
+}  // namespace
 
 PairCounts::PairCounts() : counts_(std::size_t{256} * 256, 0) {}
 
@@ -157,15 +181,8 @@ std::uint8_t PairFloors::learn(std::size_t charset, std::uint16_t pair) {
   const auto first = static_cast<std::uint8_t>(pair >> 8);
   const auto second = static_cast<std::uint8_t>(pair & 0xFF);
   std::uint32_t least = UINT32_MAX;
-  const auto& pairings = Pairings();
-  for (std::size_t i = FirstReadingOf(charset);
-       i < pairings.size() && pairings[i].charset == charset; ++i) {
-    const LanguageModel& model = LanguageModels()[pairings[i].language];
-    const std::size_t n = model.alphabet.size() + kFirstLetter;
-    const SymbolMap& map = pairings[i].symbols;
-    least = std::min(
-        least, Bounded(model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second],
-                       strayCost_));
+  for (const Pairing& pairing : PairingsOf(charset)) {
+    least = std::min(least, PairCost(pairing, first, second, strayCost_));
   }
   // Lower still is a bound all the same.
   return floors_[charset][pair] = static_cast<std::uint8_t>(std::min<std::uint32_t>(least, 254));
@@ -200,15 +217,11 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
 bool CharsetBehind(std::size_t charset, std::span<const PairCounts::Pair> high,
                    std::span<const std::uint64_t> lowCost, double lowWeight, double bound,
                    std::uint32_t strayCost, PairFloors& floors) {
-  const auto& pairings = Pairings();
-  const std::size_t start = FirstReadingOf(charset);
-  if (start + 1 >= pairings.size() || pairings[start + 1].charset != charset) {
-    return false;  // one language: its own reading gives up as soon
-  }
+  const std::span<const Pairing> readings = PairingsOf(charset);
+  // One language: its own reading gives up as soon.
+  if (readings.size() < 2) return false;
   std::uint64_t leastLow = UINT64_MAX;
-  for (std::size_t i = start; i < pairings.size() && pairings[i].charset == charset; ++i) {
-    leastLow = std::min(leastLow, lowCost[pairings[i].language]);
-  }
+  for (const Pairing& pairing : readings) leastLow = std::min(leastLow, lowCost[pairing.language]);
   const double giveUp = bound - lowWeight * static_cast<double>(leastLow);
   if (giveUp >= 0x1p62) return false;
   const auto limit = static_cast<std::int64_t>(std::floor(giveUp));
@@ -230,7 +243,6 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
                                        double lowWeight, double enough, std::size_t& first,
                                        std::size_t also, std::span<const std::size_t> alike,
                                        PairFloors& floors) {
-  const auto models = LanguageModels();
   const auto& pairings = Pairings();
   const std::vector<std::uint64_t> lowCost = LowCosts(pairs);
   // The pairs that weigh most first, so that a reading far behind shows it
@@ -267,8 +279,6 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
                          lowCost[pairing.language], false};
       continue;
     }
-    const LanguageModel& model = models[pairing.language];
-    const std::size_t n = model.alphabet.size() + kFirstLetter;
     const std::uint64_t low = lowCost[pairing.language];
     const double giveUp = best + enough - lowWeight * static_cast<double>(low);
     // The same bound in whole numbers, for the loop's hottest test.
@@ -277,12 +287,8 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
     std::uint64_t cost = 0;
     bool complete = true;
     // Each byte is the second of one pair, so its extra is counted once.
-    const SymbolMap& map = pairing.symbols;
     for (const PairCounts::Pair& pair : high) {
-      cost += std::uint64_t{pair.count} *
-              Bounded(model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] +
-                          map.extra[pair.second],
-                      strayCost);
+      cost += std::uint64_t{pair.count} * PairCost(pairing, pair.first, pair.second, strayCost);
       if (static_cast<std::int64_t>(cost) > limit) {
         complete = false;
         break;
@@ -358,13 +364,8 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
 void ValuePairs::costs(std::size_t charset, std::size_t language, std::uint32_t strayCost,
                        std::vector<ValueCost>& costs) {
   const Pairing& pairing = PairingOf(charset, language);
-  const LanguageModel& model = LanguageModels()[language];
-  const std::size_t n = model.alphabet.size() + kFirstLetter;
-  const SymbolMap& map = pairing.symbols;
   const auto cost = [&](const Pair& pair) {
-    return Bounded(
-        model.costs[map.symbol[pair.first] * n + map.symbol[pair.second]] + map.extra[pair.second],
-        strayCost);
+    return PairCost(pairing, pair.first, pair.second, strayCost);
   };
   if (lowCosts_.size() != LanguageModels().size() || lowStray_ != strayCost) {
     lowCosts_.assign(LanguageModels().size(), {});
