@@ -46,6 +46,12 @@ WORDS_PACKAGES += ["myspell-et", "skkdic", "rime-data-pinyin-simp", "rime-data-l
 DOCS_PACKAGES = [f"manpages-{p}" for p in """de fr es it pl ru uk cs da fi hu mk nb nl pt-br ro
     sr sv el tr ja zh""".split()] + ["gnome-user-docs"]
 NAMES_PACKAGES = ["unicode-cldr-core"]
+FORTUNES = "/usr/share/games/fortunes"
+# The fortune files of each language: a folder (a file of it by name for another language) or,
+# for Chinese, files at the top.
+SAYINGS = {"bg": "bg", "pt": "brasil", "cs": "cs", "sk": "cs/klasik-sk", "de": "de", "es": "es",
+           "it": "it", "pl": "pl", "ru": "ru", "zh_CN": "chinese tang300 song100"}
+SAYINGS_PACKAGES = [f"fortunes-{p}" for p in "bg br cs de es it pl ru zh".split()]
 
 Writing = collections.namedtuple("Writing", "titles cities memos strings")
 LETTER = re.compile(r"[^\W\d_]")
@@ -299,6 +305,42 @@ def names(rng, langs):
     return out
 
 
+# --- Sayings: fortune cookies, proverbs and quotations -------------------------------------
+
+ANSI = re.compile(r"\x1b\[[0-9;]*m")
+
+
+def fortune_files(lang):
+    found = []
+    for entry in SAYINGS[lang].split():
+        path = os.path.join(FORTUNES, entry)
+        if os.path.isdir(path):
+            found += [os.path.join(d, f) for d, _, files in os.walk(path) for f in files
+                      if not f.endswith((".dat", ".u8")) and f != "klasik-sk"]
+        elif os.path.exists(path):
+            found.append(path)
+    return sorted(found)
+
+
+def sayings(rng, langs):
+    out = {}
+    for lang in langs:
+        strings = set()
+        for path in fortune_files(lang) if lang in SAYINGS else ():
+            u8 = path + ".u8"  # the UTF-8 copy, where there is one (Polish ones are empty)
+            with open(u8 if os.path.exists(u8) and os.path.getsize(u8) else path, "rb") as f:
+                text = ANSI.sub("", f.read().decode("utf-8", "replace"))
+            for entry in re.split(r"\n%\n", text):
+                lines = [line.strip().lstrip("-— ").strip() for line in entry.split("\n")]
+                strings.update(s for s in map(clean, re.split(r"(?<=[.!?\u3002\uff1f])\s+",
+                                                           " ".join(lines)))
+                               if translated(s) and "\ufffd" not in s)
+        if strings:
+            strings = sample(rng, strings)
+            out[lang] = Writing(short(strings, 6), short(strings, 3), strings, len(strings))
+    return out
+
+
 Kind = collections.namedtuple("Kind", "read packages rule held_out what")
 KINDS = {
     "messages": Kind(messages, [], True, False,
@@ -309,4 +351,6 @@ KINDS = {
                  "documentation: translated manual pages and GNOME's help; held out"),
     "names": Kind(names, NAMES_PACKAGES, False, True,
                   "names of territories, languages, currencies, cities: Unicode CLDR; held out"),
+    "sayings": Kind(sayings, SAYINGS_PACKAGES, True, True,
+                    "sayings: fortune cookies, proverbs and quotations (fortunes-*); held out"),
 }
