@@ -73,6 +73,22 @@ bool HasHighBytes(std::span<const std::uint8_t> text) {
   return std::any_of(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; });
 }
 
+// How many characters of a double-byte encoding stand between letters of
+// ASCII: a byte beyond ASCII whose second byte is a letter of ASCII, with
+// one before it and one after. Writing in such an encoding hardly ever has
+// one; a Latin page's letter with an accent in the middle of a word reads
+// as one.
+std::size_t DoubleBytesInLatinWords(std::span<const std::uint8_t> text) {
+  const auto letter = [](std::uint8_t b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; };
+  std::size_t found = 0;
+  for (std::size_t i = 1; i + 2 < text.size(); ++i) {
+    if (text[i] < 0x80) continue;
+    found += letter(text[i - 1]) && letter(text[i + 1]) && letter(text[i + 2]) ? 1 : 0;
+    ++i;  // its second byte
+  }
+  return found;
+}
+
 // log(e^a + e^b), without overflow.
 double LogSum(double a, double b) {
   const double most = std::max(a, b);
@@ -307,16 +323,18 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   const auto likeliest = std::min_element(
       readings.begin(), readings.end(),
       [&](const ReadingCost& a, const ReadingCost& b) { return cost(a) < cost(b); });
-  const auto unread = [&](double pairCost) {
+  const auto unread = [&](double pairCost, std::size_t strays) {
     return -(model_.asciiWeight * static_cast<double>(likeliest->lowCost) +
-             10.0 * pairCost * static_cast<double>(pairs_.highPairCount())) /
+             10.0 * pairCost * static_cast<double>(pairs_.highPairCount()) +
+             static_cast<double>(strayCost * strays)) /
            scale;
   };
-  hypotheses.push_back({unread(model_.unknownPairCost), -1});
+  hypotheses.push_back({unread(model_.unknownPairCost, 0), -1});
   if (answer != nullptr && answer->kind == DetectorAnswer::MultiByte) {
     groups.push_back({0, true, answer});
     hypotheses.push_back(
-        {unread(model_.multiBytePairCost) + answerWeight, static_cast<int>(groups.size() - 1)});
+        {unread(model_.multiBytePairCost, DoubleBytesInLatinWords(distinct_)) + answerWeight,
+         static_cast<int>(groups.size() - 1)});
   }
 
   // What a value costs read as a reading's language.
@@ -397,12 +415,13 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     values.assign(valueCosts_[0].size(), -HUGE_VAL);
     double whole = -cost(*own) / scale;
     for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(valueCosts_[0][v]);
+    // The page is the one the table's own language is written in: the
+    // names from abroad are written in it, not it in theirs.
+    const double home = prior(charset, own->language);
     std::size_t languages = 0;
-    double home = HUGE_VAL;
     for (const auto& [score, language] : tongues) {
       if (models[language].script != charsets[charset].script) continue;
       if (++languages > model_.multilingualLanguages) break;
-      home = std::min(home, prior(charset, language));
       valuePairs_.costs(charset, language, strayCost, valueCosts_[0]);
       for (std::size_t v = 0; v < values.size(); ++v) {
         values[v] = LogSum(values[v], valueScore(valueCosts_[0][v]));

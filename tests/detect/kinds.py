@@ -349,8 +349,9 @@ KINDS = {
                   "word lists: hunspell dictionaries, SKK (ja), Rime (zh); the threshold's tuning"),
     "docs": Kind(docs, DOCS_PACKAGES, True, True,
                  "documentation: translated manual pages and GNOME's help; held out"),
-    "names": Kind(names, NAMES_PACKAGES, False, True,
-                  "names of territories, languages, currencies, cities: Unicode CLDR; held out"),
+    "names": Kind(names, NAMES_PACKAGES, False, False,
+                  "names of territories, languages, currencies, cities: Unicode CLDR; the "
+                  "threshold's tuning, beside word lists"),
     "sayings": Kind(sayings, SAYINGS_PACKAGES, True, True,
                     "sayings: fortune cookies, proverbs and quotations (fortunes-*); held out"),
 }
