@@ -416,21 +416,33 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     double whole = -cost(*own) / scale;
     for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(valueCosts_[0][v]);
     // The page is the one the table's own language is written in: the
-    // names from abroad are written in it, not it in theirs.
+    // names from abroad are written in it, not it in theirs. And most
+    // values are in that language: the others share what is left.
     const double home = prior(charset, own->language);
-    std::size_t languages = 0;
+    std::vector<std::size_t>& others = otherLanguages_;
+    others.clear();
     for (const auto& [score, language] : tongues) {
-      if (models[language].script != charsets[charset].script) continue;
-      if (++languages > model_.multilingualLanguages) break;
+      if (models[language].script != charsets[charset].script || language == own->language) {
+        continue;
+      }
+      if (others.size() + 1 >= model_.multilingualLanguages) break;
+      others.push_back(language);
+    }
+    const double ownShare = others.empty() ? 1.0 : model_.multilingualOwnShare;
+    for (std::size_t v = 0; v < values.size(); ++v) {
+      values[v] = std::log(ownShare) + valueScore(valueCosts_[0][v]);
+    }
+    const double otherShare =
+        std::log((1 - ownShare) / static_cast<double>(std::max<std::size_t>(others.size(), 1)));
+    for (const std::size_t language : others) {
       valuePairs_.costs(charset, language, strayCost, valueCosts_[0]);
       for (std::size_t v = 0; v < values.size(); ++v) {
-        values[v] = LogSum(values[v], valueScore(valueCosts_[0][v]));
+        values[v] = LogSum(values[v], otherShare + valueScore(valueCosts_[0][v]));
       }
     }
-    languages = std::min(languages, model_.multilingualLanguages);
     double score = whole - home - model_.multilingualPrior +
                    (groupOf[charset] == answerGroup ? answerWeight : 0.0);
-    for (const double value : values) score += value - std::log(static_cast<double>(languages));
+    for (const double value : values) score += value;
     hypotheses.push_back({score, groupOf[charset]});
   }
 

@@ -70,11 +70,12 @@ struct GuessModel {
   // What a table whose values are in two code pages costs beforehand.
   double mixturePrior = 12.0;
   // How many of the likeliest answers are read as a table of several
-  // languages, in how many of the likeliest languages, and what that costs
-  // beforehand.
+  // languages, in how many of the likeliest languages, what that costs
+  // beforehand, and the share of its values in its own language.
   std::size_t multilingualAnswers = 3;
   std::size_t multilingualLanguages = 5;
   double multilingualPrior = 2.0;
+  double multilingualOwnShare = 0.5;
   // How much commoner than the average letter beyond ASCII the commonest
   // must be for a text to be read as a script none of whose letters is in
   // ASCII (Cyrillic, Greek, Hebrew, Arabic, Thai). Writing in such a script
@@ -129,6 +130,7 @@ class CodePageGuesser {
   std::vector<std::uint8_t> distinct_;
   std::vector<std::vector<ValueCost>> valueCosts_;
   std::vector<double> valueScores_;
+  std::vector<std::size_t> otherLanguages_;
   std::vector<AnswerShare> shares_;
   // What each reading's code page costs beforehand for its language.
   std::vector<double> readingPriors_;
