@@ -1,7 +1,7 @@
 """Kinds of writing the detection corpus makes its tables of, each from Debian packages, per
 language: program messages (.mo translations), word lists (hunspell and input-method
-dictionaries), documentation (translated manual pages and GNOME's help) and names of places,
-languages and currencies (Unicode CLDR).
+dictionaries), documentation (translated manual pages and GNOME's help), names of places,
+languages and currencies (Unicode CLDR) and sayings (fortune cookies, proverbs, quotations).
 
 The letter-pair models learn from .mo files only, less the messages kind's DOMAINS; no other
 kind is read from a .mo file, so none of their text reaches the models. Each kind hands out, per
