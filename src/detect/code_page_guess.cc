@@ -412,12 +412,12 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     if (!own->complete) continue;  // far behind: its whole cost is not known
     valuePairs_.costs(charset, own->language, strayCost, valueCosts_[0]);
     std::vector<double>& values = valueScores_;
-    values.assign(valueCosts_[0].size(), -HUGE_VAL);
+    values.resize(valueCosts_[0].size());
     double whole = -cost(*own) / scale;
     for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(valueCosts_[0][v]);
     // The page is the one the table's own language is written in: the
-    // names from abroad are written in it, not it in theirs. And most
-    // values are in that language: the others share what is left.
+    // names from abroad are written in it, not it in theirs. And half its
+    // values are in that language; the other languages share the rest.
     const double home = prior(charset, own->language);
     std::vector<std::size_t>& others = otherLanguages_;
     others.clear();
