@@ -1,7 +1,8 @@
 """Kinds of writing the detection corpus makes its tables of, each from Debian packages, per
 language: program messages (.mo translations), word lists (hunspell and input-method
 dictionaries), documentation (translated manual pages and GNOME's help), names of places,
-languages and currencies (Unicode CLDR) and sayings (fortune cookies, proverbs, quotations).
+languages and currencies (Unicode CLDR), labels (CLDR's names of things and their keywords) and
+sayings (fortune cookies, proverbs, quotations).
 
 The letter-pair models learn from .mo files only, less the messages kind's DOMAINS; no other
 kind is read from a .mo file, so none of their text reaches the models. Each kind hands out, per
@@ -341,6 +342,25 @@ def sayings(rng, langs):
     return out
 
 
+# --- Labels: Unicode CLDR's short names of things and their keywords -----------------------
+
+def labels(rng, langs):
+    out = {}
+    for lang in langs:
+        try:
+            root = ET.parse(f"{CLDR}/annotations/{CLDR_LOCALES.get(lang, lang)}.xml").getroot()
+        except (OSError, ET.ParseError):
+            continue
+        tts = [e.text or "" for e in root.iter("annotation") if e.get("type") == "tts"]
+        tags = [e.text or "" for e in root.iter("annotation") if e.get("type") is None]
+        titles = sample(rng, (clean(t, 2) for t in tts))
+        words = sample(rng, (clean(w, 2) for t in tags for w in t.split("|")))
+        memos = sample(rng, (clean(", ".join(w.strip() for w in t.split("|")), 2) for t in tags))
+        if titles and words:
+            out[lang] = Writing(titles, words, memos, len(set(titles + words)))
+    return out
+
+
 Kind = collections.namedtuple("Kind", "read packages rule held_out what")
 KINDS = {
     "messages": Kind(messages, [], True, False,
@@ -352,6 +372,9 @@ KINDS = {
     "names": Kind(names, NAMES_PACKAGES, False, False,
                   "names of territories, languages, currencies, cities: Unicode CLDR; the "
                   "threshold's tuning, beside word lists"),
+    "labels": Kind(labels, NAMES_PACKAGES, True, True,
+                   "labels: names of things and their keywords (Unicode CLDR's annotations); "
+                   "held out"),
     "sayings": Kind(sayings, SAYINGS_PACKAGES, True, True,
                     "sayings: fortune cookies, proverbs and quotations (fortunes-*); held out"),
 }
