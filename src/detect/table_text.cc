@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <string_view>
 
 namespace tablemark {
@@ -133,6 +134,18 @@ void AppendMemoText(std::span<const std::uint8_t> block, MemoFormat format, Text
   AppendValue(block.subspan(kMemoBlockHeader, length), sample.text);
 }
 
+// How long the memo whose first bytes are `block` is, as far as they say:
+// a FoxPro text memo's length, none for any other FoxPro memo; a dBase III
+// memo without its end in them runs on.
+std::uint64_t MemoLength(std::span<const std::uint8_t> block, MemoFormat format) {
+  if (format == MemoFormat::DBase) {
+    return std::find(block.begin(), block.end(), kDBaseMemoEnd) != block.end()
+               ? 0
+               : std::numeric_limits<std::uint64_t>::max();
+  }
+  return block.size() >= kMemoBlockHeader && Big(block, 0, 4) == 1 ? Big(block, 4, 4) : 0;
+}
+
 }  // namespace
 
 TableLayout ParseLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize) {
@@ -204,14 +217,29 @@ Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, MemoFormat format
     if (blockSize == 0) return read;  // no memo can be found in it
   }
   // The blocks the records named, spread over all of them when too many.
+  // Fewer memos share the bound among them, so that the long memos of a
+  // small table are read whole: the rest of a memo takes a second read.
   const std::vector<std::uint32_t>& blocks = sample.memoBlocks;
   const std::size_t count = std::min(blocks.size(), kMemos);
+  const std::size_t share = std::max(kMemoBytes, kMemos * kMemoBytes / count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t offset = blocks[i * blocks.size() / count] * blockSize;
     if (offset < kMemoHeaderSize || offset >= memoSize) continue;
-    sample.buffer.resize(std::min<std::uint64_t>(kMemoBlockHeader + kMemoBytes, memoSize - offset));
+    const std::uint64_t left = memoSize - offset;
+    sample.buffer.resize(std::min<std::uint64_t>(kMemoBlockHeader + kMemoBytes, left));
     read = memo.readAt(offset, sample.buffer);
     if (!read.status.ok()) return read;
+    const std::uint64_t wanted = std::min<std::uint64_t>(
+        kMemoBlockHeader +
+            std::min(MemoLength(std::span(sample.buffer).first(read.count), format), share),
+        left);
+    if (read.count == sample.buffer.size() && wanted > read.count) {
+      sample.buffer.resize(wanted);
+      const Transfer rest =
+          memo.readAt(offset + read.count, std::span(sample.buffer).subspan(read.count));
+      if (!rest.status.ok()) return rest;
+      read.count += rest.count;
+    }
     AppendMemoText(std::span(sample.buffer).first(read.count), format, sample);
   }
   return read;

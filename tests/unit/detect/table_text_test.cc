@@ -90,22 +90,35 @@ TEST(TableText, UntrustedMemoBlocks) {
 // dBase III keeps its memos in 512-byte blocks, each running to a 0x1A.
 TEST(TableText, DBaseMemos) {
   Bytes memo(512 * 3, 0);
-  const std::string first = "first\x1A\x1A", second(3000, 'x');
+  const std::string first = "first\x1A\x1A", second(kMemos * kMemoBytes + 3000, 'x');
   std::copy(first.begin(), first.end(), memo.begin() + 512);
   memo.resize(1024);
   memo.insert(memo.end(), second.begin(), second.end());  // no end: bounded
   const std::vector<std::pair<std::vector<std::uint32_t>, std::string>> cases{
       {{1}, "first\n"},
-      {{0, 9, 1}, "first\n"},  // the header block and one past the file name nothing
-      {{2}, std::string(2056, 'x') + "\n"},
+      {{0, 99999, 1}, "first\n"},  // the header block and one past the file name nothing
+      {{2}, std::string(8 + kMemos * kMemoBytes, 'x') + "\n"},  // one memo takes the whole bound
   };
   for (const auto& [named, text] : cases) {
     BytesReader reader(memo);
     TextSample sample;
     sample.memoBlocks = named;
     EXPECT_TRUE(SampleMemos(reader, memo.size(), MemoFormat::DBase, sample).status.ok());
-    EXPECT_EQ(std::string(sample.text.begin(), sample.text.end()), text) << named.front();
+    EXPECT_TRUE(std::string(sample.text.begin(), sample.text.end()) == text) << named.front();
   }
+}
+
+// A memo longer than the first read is read whole while the memos named
+// share the bound.
+TEST(TableText, FewMemosAreReadWhole) {
+  std::vector<std::uint32_t> blocks;
+  const std::string long_(3 * kMemoBytes, 'y');
+  const Bytes memo = Memo({Text(long_), Text("short")}, blocks);
+  BytesReader reader(memo);
+  TextSample sample;
+  sample.memoBlocks = blocks;
+  EXPECT_TRUE(SampleMemos(reader, memo.size(), MemoFormat::FoxPro, sample).status.ok());
+  EXPECT_EQ(std::string(sample.text.begin(), sample.text.end()), long_ + "\nshort\n");
 }
 
 // A value that is plainly binary is no text, whatever its field says.
@@ -119,7 +132,7 @@ TEST(TableText, BinaryValuesAreNoText) {
       {"bell\x07s\x07three\x07", false},
       {"short\x02", false},
       {"BM\x36\x10\x0E\0\0\0\0\0\x36\x04 \xE9"s, false},  // a bitmap
-      {"BMW X5 \xE9t\xE9", true},                            // not one
+      {"BMW X5 \xE9t\xE9", true},                         // not one
       {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 ole", false},
       {"\x89PNG\r\n\x1A\n", false},
       {"GIF89a\xE9", false},
