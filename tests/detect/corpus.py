@@ -304,7 +304,9 @@ def check(tables, answers, verdicts, lines, status, held_out, rule):
                           f"{t.size:6}  {where_it_differs(answer, t)}"))
     problems += [f"{n} {what} (held out: not shown)" for what, n in sorted(hidden.items())]
     if held_out:
-        print(f"tablemark's wrong answers: {len(wrong)} (held out: not shown)")
+        sure = sum(answers[t.name][1].isdigit() for t, v in zip(tables, verdicts) if v == "wrong")
+        print(f"tablemark's wrong answers: {len(wrong)}, {sure} of them a code page (held out: "
+              "not shown)")
     else:
         print(f"tablemark's wrong answers, {len(wrong)}, the first {WRONG_SHOWN} (those with more "
               "text first):\n  file        language  written in  TEXT   text bytes")
