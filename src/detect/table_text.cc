@@ -231,7 +231,8 @@ Transfer SampleMemos(FileReader& memo, std::uint64_t memoSize, MemoFormat format
     if (!read.status.ok()) return read;
     const std::uint64_t wanted = std::min<std::uint64_t>(
         kMemoBlockHeader +
-            std::min(MemoLength(std::span(sample.buffer).first(read.count), format), share),
+            std::min<std::uint64_t>(MemoLength(std::span(sample.buffer).first(read.count), format),
+                                    share),
         left);
     if (read.count == sample.buffer.size() && wanted > read.count) {
       sample.buffer.resize(wanted);
