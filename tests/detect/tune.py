@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Chooses the detection model's constants (GuessModel in src/detect/code_page_guess.h) on the
-corpus of the tuning kind, word lists, which neither the letter-pair models (program messages)
-nor the figures reported (docs, names) are made from. It never reads another kind.
+corpora of the tuning kinds (word lists, names, sayings), which neither the letter-pair models
+(program messages) nor the held-out figures (docs, labels) are made from. It never reads
+another kind.
 
     cmake --build build/release --target guess_shares
     python3 tests/detect/tune.py --tool build/release/tests/guess_shares
 
 For each set of constants in a small grid, guess_shares gives every table's answers with their
-shares of the whole; the sure share is then the least that leaves no table wrong, at any size,
-with a margin of safety. The set that leaves the most tables with 1 KiB of text or more right
+shares of the whole; the sure share is then the least that leaves no table with 1 KiB of text
+or more wrong in any tuning kind, with a margin of safety. The set that leaves the most tables with 1 KiB of text or more right
 wins; its figures, and the shares of the tables it would have got wrong just below the
 threshold, are printed.
 """
@@ -23,7 +24,7 @@ import tempfile
 
 import corpus
 
-KIND = "words"
+KINDS = ("words", "names", "sayings")
 GRID = dict(temperature=(1, 2), unknownPairCost=(8,), multiBytePairCost=(4,),
             uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
             awayPagePrior=(11,), evidencePairs=(100,), asciiWeight=(0, 0.1, 0.3, 1))
@@ -56,9 +57,10 @@ def outcome(tables, answers, sure):
 
 
 def least_sure_share(tables, answers):
-    """The least share that leaves no table wrong: above every wrong best answer's share."""
+    """The least share that leaves no table with 1 KiB of text or more wrong: above every such
+    wrong best answer's share."""
     wrong_shares = []
-    for t in tables:
+    for t in (t for t in tables if t.size >= corpus.SMALL):
         found = answers.get(t.name, [("?", 1.0)])
         if corpus.judge(found[0][0], t) == "wrong":
             wrong_shares.append(found[0][1])
@@ -76,10 +78,20 @@ def main():
     opts = parser.parse_args()
     folder = tempfile.mkdtemp(prefix="tablemark-tune-")
     try:
-        tables, _ = corpus.build(folder, opts.seed, KIND)
+        tables = []  # a folder per kind, its tables named after it
+        for kind in KINDS:
+            os.mkdir(os.path.join(folder, kind))
+            built, _ = corpus.build(os.path.join(folder, kind), opts.seed, kind)
+            tables += [t._replace(name=f"{kind}/{t.name}") for t in built]
+
+        def shares_of_all(constants):
+            return {f"{kind}/{name}": found for kind in KINDS for name, found in
+                    shares(os.path.abspath(opts.tool), os.path.join(folder, kind),
+                           constants).items()}
+
         results = []
         for constants in itertools.product(*GRID.values()):
-            answers = shares(os.path.abspath(opts.tool), folder, constants)
+            answers = shares_of_all(constants)
             least = least_sure_share(tables, answers)
             sure = 1 - (1 - least) / opts.margin
             counts, _ = outcome(tables, answers, sure)
@@ -88,7 +100,7 @@ def main():
             print(f"{dict(zip(GRID, constants))} sure {sure:.6f}: "
                   f"{100 * results[-1][0]:.1f}% right of {large}", flush=True)
         right, sure, constants = max(results)
-        answers = shares(os.path.abspath(opts.tool), folder, constants)
+        answers = shares_of_all(constants)
         counts, _ = outcome(tables, answers, sure)
         print(f"\nchosen: {dict(zip(GRID, constants))}, sureShare {sure:.6f}")
         for small in (False, True):
