@@ -119,21 +119,6 @@ void AppendRecordText(std::span<const std::uint8_t> record, const TableLayout& l
   }
 }
 
-// Appends the text of one memo as read from the memo file. A FoxPro memo
-// has an 8-byte block header, and anything but a text memo adds nothing; a
-// dBase III memo runs to its first 0x1A.
-void AppendMemoText(std::span<const std::uint8_t> block, MemoFormat format, TextSample& sample) {
-  if (format == MemoFormat::DBase) {
-    AppendValue(block.first(std::find(block.begin(), block.end(), kDBaseMemoEnd) - block.begin()),
-                sample.text);
-    return;
-  }
-  if (block.size() < kMemoBlockHeader || Big(block, 0, 4) != 1) return;
-  const std::size_t length =
-      std::min<std::uint64_t>(Big(block, 4, 4), block.size() - kMemoBlockHeader);
-  AppendValue(block.subspan(kMemoBlockHeader, length), sample.text);
-}
-
 // How long the memo whose first bytes are `block` is, as far as they say:
 // a FoxPro text memo's length, none for any other FoxPro memo; a dBase III
 // memo without its end in them runs on.
@@ -144,6 +129,22 @@ std::uint64_t MemoLength(std::span<const std::uint8_t> block, MemoFormat format)
                : std::numeric_limits<std::uint64_t>::max();
   }
   return block.size() >= kMemoBlockHeader && Big(block, 0, 4) == 1 ? Big(block, 4, 4) : 0;
+}
+
+// Appends the text of one memo as read from the memo file. A FoxPro memo
+// has an 8-byte block header, and anything but a text memo adds nothing; a
+// dBase III memo runs to its first 0x1A.
+void AppendMemoText(std::span<const std::uint8_t> block, MemoFormat format, TextSample& sample) {
+  if (format == MemoFormat::DBase) {
+    AppendValue(block.first(std::find(block.begin(), block.end(), kDBaseMemoEnd) - block.begin()),
+                sample.text);
+    return;
+  }
+  const std::uint64_t length = MemoLength(block, format);
+  if (length == 0) return;  // not a text memo
+  const auto shown =
+      static_cast<std::size_t>(std::min<std::uint64_t>(length, block.size() - kMemoBlockHeader));
+  AppendValue(block.subspan(kMemoBlockHeader, shown), sample.text);
 }
 
 }  // namespace

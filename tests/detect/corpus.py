@@ -304,8 +304,8 @@ def check(tables, answers, verdicts, lines, status, held_out, rule):
                           f"{t.size:6}  {where_it_differs(answer, t)}"))
     problems += [f"{n} {what} (held out: not shown)" for what, n in sorted(hidden.items())]
     if held_out:
-        sure = sum(answers[t.name][1].isdigit() for t, v in zip(tables, verdicts) if v == "wrong")
-        print(f"tablemark's wrong answers: {len(wrong)}, {sure} of them a code page (held out: "
+        pages = sum(answers[t.name][1].isdigit() for t, v in zip(tables, verdicts) if v == "wrong")
+        print(f"tablemark's wrong answers: {len(wrong)}, {pages} of them a code page (held out: "
               "not shown)")
     else:
         print(f"tablemark's wrong answers, {len(wrong)}, the first {WRONG_SHOWN} (those with more "

@@ -94,6 +94,12 @@ def lists(rng, items, low, high, sep):
     return [sep.join(rng.sample(items, rng.randint(low, high))) for _ in range(len(items) // 3)]
 
 
+def prose(rng, strings):
+    """Sentences as tables hold them: the short ones as titles and cities, all as memos."""
+    strings = sample(rng, strings)
+    return Writing(short(strings, 6), short(strings, 3), strings, len(strings))
+
+
 def installed(packages):
     """The files of each installed package; missing packages are left out."""
     files = {}
@@ -271,8 +277,7 @@ def docs(rng, langs):
             if len(strings) >= 2 * PER_LANGUAGE:
                 break
         if strings:
-            strings = sample(rng, strings)
-            out[lang] = Writing(short(strings, 6), short(strings, 3), strings, len(strings))
+            out[lang] = prose(rng, strings)
     return out
 
 
@@ -347,8 +352,7 @@ def sayings(rng, langs):
                                                            " ".join(lines)))
                                if translated(s) and "\ufffd" not in s)
         if strings:
-            strings = sample(rng, strings)
-            out[lang] = Writing(short(strings, 6), short(strings, 3), strings, len(strings))
+            out[lang] = prose(rng, strings)
     return out
 
 
