@@ -348,35 +348,36 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // program wrote, and some another, in two of the pages its language is
   // written in. Read as the likeliest language, each pair of them.
   const std::size_t language = likeliest->language;
-  std::vector<std::size_t> homes;  // charsets
-  std::vector<double> wholeScores;
+  std::vector<std::size_t>& homes = homes_;  // charsets
+  homes.clear();
   for (const ReadingCost& reading : readings) {
     const auto& pages = models[language].homePages;
     if (reading.language == language && charsets[reading.charset].codePage != 0 &&
         std::find(pages.begin(), pages.end(), charsets[reading.charset].codePage) != pages.end()) {
-      // A page far behind as a whole may still read the values the other
-      // reads worst: it is in the pairs, its whole cost is not needed.
       homes.push_back(reading.charset);
-      wholeScores.push_back(reading.complete ? -cost(reading) / scale : -HUGE_VAL);
     }
   }
   valueCosts_.resize(std::max<std::size_t>(homes.size(), 1));
   for (std::size_t h = 0; h < homes.size(); ++h) {
     valuePairs_.costs(homes[h], language, strayCost, valueCosts_[h]);
   }
-  for (std::size_t first = 0; first < homes.size(); ++first) {
-    for (std::size_t second = first + 1; second < homes.size(); ++second) {
-      if (groupOf[homes[first]] == groupOf[homes[second]]) continue;
-      // Counted from the page whose whole cost is known; the values read
-      // alike in both cost what they do in either.
-      const bool swap = wholeScores[first] < wholeScores[second];
-      const std::size_t a = swap ? second : first, b = swap ? first : second;
-      if (wholeScores[a] == -HUGE_VAL) continue;
-      double mixed = wholeScores[a];
+  // Read value by value, a page's whole cost is not needed: a page far
+  // behind as a whole, whose reading was given up on, may well read the
+  // values the other reads worst. The values of ASCII alone read alike in
+  // every page.
+  double plain = -model_.asciiWeight * static_cast<double>(likeliest->lowCost) / scale;
+  if (!homes.empty()) {
+    for (const ValueCost& value : valueCosts_[0]) {
+      plain += model_.asciiWeight * static_cast<double>(value.low) / scale;
+    }
+  }
+  for (std::size_t a = 0; a < homes.size(); ++a) {
+    for (std::size_t b = a + 1; b < homes.size(); ++b) {
+      if (groupOf[homes[a]] == groupOf[homes[b]]) continue;
+      double mixed = plain;
       for (std::size_t v = 0; v < valueCosts_[a].size(); ++v) {
-        const double ca = valueScore(valueCosts_[a][v]);
-        const double cb = valueScore(valueCosts_[b][v]);
-        mixed += LogSum(ca, cb) + std::log(0.5) - ca;
+        mixed +=
+            LogSum(valueScore(valueCosts_[a][v]), valueScore(valueCosts_[b][v])) + std::log(0.5);
       }
       hypotheses.push_back(
           {mixed - prior(homes[a], language) - prior(homes[b], language) - model_.mixturePrior,

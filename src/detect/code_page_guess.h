@@ -51,6 +51,7 @@ struct GuessModel {
   double asciiWeight = 0.3;
   // What a pair of a reading costs before its cost grows more slowly: a
   // sign or a letter from abroad costs much, but not a page of evidence.
+  // A capital after a small letter of its word costs as much again.
   double strayCost = 9.0;
   // The share of the whole a sure answer must have: at least five times
   // less doubt than the least share with which a table of 1 KiB of text or
@@ -132,6 +133,7 @@ class CodePageGuesser {
   std::vector<std::uint8_t> distinct_;
   std::vector<std::vector<ValueCost>> valueCosts_;
   std::vector<double> valueScores_;
+  std::vector<std::size_t> homes_;
   std::vector<std::size_t> otherLanguages_;
   std::vector<AnswerShare> shares_;
   // What each reading's code page costs beforehand for its language.

@@ -16,20 +16,60 @@ constexpr std::uint8_t kSymbol = 3;
 constexpr std::uint8_t kFirstLetter = 4;
 constexpr std::uint8_t kNeverUsed = 255;
 
-// For one charset and one language: the model's symbol for each byte, and
-// what a letter beyond the alphabet costs on top.
+// For one charset and one language: the model's symbol for each byte, what
+// a letter beyond the alphabet costs on top, and what kind of character it
+// is beside others (the bits below).
 struct SymbolMap {
   std::array<std::uint8_t, 256> symbol{};
   std::array<std::uint8_t, 256> extra{};
+  std::array<std::uint8_t, 256> kind{};
 };
+constexpr std::uint8_t kLetter = 1;   // of the language's alphabet
+constexpr std::uint8_t kAlien = 2;    // no word of the language has it (see Alien)
+constexpr std::uint8_t kSmall = 4;    // a small letter
+constexpr std::uint8_t kCapital = 8;  // a capital letter
+
+// Whether a character of a charset can stand beside the letters of a
+// language's words. A name from abroad brings letters of its own script, a
+// text signs of all kinds between its words; but no word has a letter of
+// another script, a piece of a drawn frame or a sign of mathematics in it
+// ("S\u2552o", "\u03B1blast"): that is what a wrong page makes of a letter.
+bool Alien(char16_t c, bool letter, Script script) {
+  if (!letter) return c >= 0x2200 && c <= 0x25FF;  // mathematics, technical, drawing, shapes
+  const auto in = [c](char16_t from, char16_t to) { return c >= from && c <= to; };
+  Script of;
+  if (in(0, 0x024F) || in(0x1E00, 0x1EFF) || in(0x2070, 0x209F) || in(0xFB00, 0xFB06)) {
+    of = Script::Latin;
+  } else if (in(0x0370, 0x03FF)) {
+    of = Script::Greek;
+  } else if (in(0x0400, 0x052F)) {
+    of = Script::Cyrillic;
+  } else if (in(0x0590, 0x05FF) || in(0xFB1D, 0xFB4F)) {
+    of = Script::Hebrew;
+  } else if (in(0x0600, 0x06FF) || in(0xFB50, 0xFDFF) || in(0xFE70, 0xFEFF)) {
+    of = Script::Arabic;
+  } else if (in(0x0E00, 0x0E7F)) {
+    of = Script::Thai;
+  } else {
+    return false;
+  }
+  return of != script;
+}
 
 SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& model) {
   SymbolMap map;
   for (int b = 'a'; b <= 'z'; ++b) {
     map.symbol[b] = static_cast<std::uint8_t>(kFirstLetter + b - 'a');
+    map.symbol[b - 'a' + 'A'] = map.symbol[b];
+    map.kind[b] = kLetter | kSmall;
+    map.kind[b - 'a' + 'A'] = kLetter;
   }
   for (std::size_t i = 0; i < 128; ++i) {
     const char16_t seen = charset.seen[i];
+    const bool letter = charset.letters[i] == '1';
+    std::uint8_t& kind = map.kind[0x80 + i];
+    if (charset.reads[i] != 0xFFFF && Alien(charset.reads[i], letter, model.script)) kind |= kAlien;
+    if (letter) kind |= charset.reads[i] == seen ? kSmall : kCapital;
     std::uint8_t& symbol = map.symbol[0x80 + i];
     if (seen >= 0xFFFE) {
       symbol = kSymbol;
@@ -44,6 +84,7 @@ SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& mode
     } else if (const auto at = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
                at != model.alphabet.end() && *at == seen) {
       symbol = static_cast<std::uint8_t>(kFirstLetter + (at - model.alphabet.begin()));
+      map.kind[0x80 + i] |= kLetter;
     } else {
       symbol = charset.letters[i] == '1' ? kOtherLetter : kPunctuation;
       const auto rare = std::lower_bound(model.rareLetters.begin(), model.rareLetters.end(), seen);
@@ -94,19 +135,35 @@ std::uint32_t Bounded(std::uint32_t cost, std::uint32_t stray) {
 
 // What `first` followed by `second` costs in a pairing's reading: the
 // language's cost of their symbols and what the second costs on top, bounded.
-std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
-                       std::uint32_t stray) {
+inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
+                              std::uint32_t stray) {
   const LanguageModel& model = kLanguageModels[pairing.language];
   const std::size_t n = model.alphabet.size() + kFirstLetter;
   const SymbolMap& map = pairing.symbols;
-  return Bounded(model.costs[map.symbol[first] * n + map.symbol[second]] + map.extra[second],
-                 stray);
+  const std::uint32_t cost = model.costs[map.symbol[first] * n + map.symbol[second]];
+  const unsigned a = map.kind[first], b = map.kind[second];
+  // Beside a letter, an alien character costs what one never used does, in
+  // full: it is no stray of writing, but a page's misreading.
+  if ((((a & kAlien) != 0) && ((b & kLetter) != 0)) ||
+      (((b & kAlien) != 0) && ((a & kLetter) != 0))) {
+    return cost + kNeverUsed;
+  }
+  // A capital after a small letter of the same word is as rare in writing
+  // as a stray sign, and as common where a page reads a small letter as one.
+  return Bounded(cost + map.extra[second], stray) +
+         ((a & kSmall) != 0 && (b & kCapital) != 0 ? stray : 0);
 }
 
 std::uint8_t Fold(std::uint8_t byte) {
   if (byte >= 'A' && byte <= 'Z') return static_cast<std::uint8_t>(byte + ('a' - 'A'));
   if ((byte >= 'a' && byte <= 'z') || byte >= 0x80) return byte;
   return ' ';
+}
+
+// A byte as the first of a pair: folded, but where the second is beyond
+// ASCII a capital stays one, for the case of the two to be weighed.
+std::uint8_t First(std::uint8_t byte, std::uint8_t second) {
+  return second >= 0x80 && byte >= 'A' && byte <= 'Z' ? byte : Fold(byte);
 }
 
 }  // namespace
@@ -147,15 +204,15 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
     const std::uint16_t pair = static_cast<std::uint16_t>(first << 8 | second);
     if (counts_[pair]++ == 0) touched_.push_back(pair);
   };
-  std::uint8_t previous = ' ';
+  std::uint8_t previous = ' ';  // as it is, but any byte Fold makes a boundary
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     ++occurrences_[byte];
     if (folded == ' ' && previous == ' ') continue;
-    add(previous, folded);
-    previous = folded;
+    add(First(previous, folded), folded);
+    previous = folded == ' ' ? ' ' : byte;
   }
-  if (previous != ' ') add(previous, ' ');
+  if (previous != ' ') add(Fold(previous), ' ');
   high_.clear();
   low_.clear();
   for (const std::uint16_t pair : touched_) {
@@ -353,11 +410,11 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     high = high || byte >= 0x80;
-    if (!(folded == ' ' && previous == ' ')) add(previous, folded);
-    previous = folded;
+    if (!(folded == ' ' && previous == ' ')) add(First(previous, folded), folded);
+    previous = folded == ' ' ? ' ' : byte;
     if (byte == '\n') end();
   }
-  if (previous != ' ') add(previous, ' ');
+  if (previous != ' ') add(Fold(previous), ' ');
   if (!text.empty() && text.back() != '\n') end();
 }
 

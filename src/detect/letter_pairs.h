@@ -111,14 +111,14 @@ class PairFloors {
 // its script. Beyond `strayCost` (tenths of a nat) a pair's cost grows a
 // quarter as fast: a sign or a letter from abroad that a language never
 // uses is in real text now and then, and must not weigh like a page of
-// evidence. A reading's cost is its pairs below 0x80 weighed `lowWeight`
-// and the others in full; one that costs `enough` more than the best is
-// given up on. `first` is a hint, where to begin, and is left at the best;
-// `also` (a reading's index, or any larger number) is where to go next.
-// `alike` gives for each charset the first that reads the text as it does,
-// whose costs it shares.
-// `floors` gives up on all of a charset's readings at once where even its
-// cheapest cost of each pair leaves it that far behind.
+// evidence. Two things no writing has cost in full all the same: a letter of
+// another script, a drawing or mathematical sign beside a letter; and a
+// capital after a small letter costs `strayCost` more. A reading's cost is its pairs below 0x80
+// weighed `lowWeight` and the others in full; one that costs `enough` more than the best is given
+// up on. `first` is a hint, where to begin, and is left at the best; `also` (a reading's index, or
+// any larger number) is where to go next. `alike` gives for each charset the first that reads the
+// text as it does, whose costs it shares. `floors` gives up on all of a charset's readings at once
+// where even its cheapest cost of each pair leaves it that far behind.
 std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t strayCost,
                                        double lowWeight, double enough, std::size_t& first,
                                        std::size_t also, std::span<const std::size_t> alike,

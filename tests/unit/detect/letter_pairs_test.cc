@@ -60,6 +60,35 @@ TEST(ValuePairs, EachValueCostsWhatItDoesAlone) {
   }
 }
 
+// Read value by value, a text costs in each reading what it does whole:
+// two pages mixed are weighed so. Capitals before and after letters beyond
+// ASCII, values of ASCII alone between, and a last value with no line feed.
+TEST(ValuePairs, ValuesAddUpToTheWholeReading) {
+  const std::string text =
+      "Stra\xDF"
+      "e K\xD6LN \xC9t\xE9\n12 ab\nM\xE9xico aB\xC7\xE7\n\xE4\xE5\xF2 Ab";
+  const testing::Bytes bytes(text.begin(), text.end());
+  PairCounts counts;
+  counts.count(bytes);
+  std::vector<std::size_t> alike(SingleByteCharsets().size());
+  std::iota(alike.begin(), alike.end(), std::size_t{0});
+  PairFloors floors;
+  std::size_t first = 0;
+  ValuePairs values;
+  values.read(bytes);
+  std::vector<ValueCost> costs;
+  for (const ReadingCost& reading :
+       ScoreReadings(counts, 90, 0.3, 1e18, first, SIZE_MAX, alike, floors)) {
+    values.costs(reading.charset, reading.language, 90, costs);
+    ASSERT_EQ(costs.size(), 3u);
+    std::uint64_t high = 0;
+    for (const ValueCost& value : costs) high += value.high;
+    EXPECT_EQ(high, reading.cost - reading.lowCost)
+        << SingleByteCharsets()[reading.charset].codePage << " "
+        << LanguageModels()[reading.language].code;
+  }
+}
+
 // Readings given up on, one by one or a charset at once, are exactly those
 // more than `enough` behind the best; the others cost what they do when no
 // reading is given up on.
