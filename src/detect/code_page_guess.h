@@ -53,10 +53,11 @@ struct GuessModel {
   // sign or a letter from abroad costs much, but not a page of evidence.
   // A capital after a small letter of its word costs as much again.
   double strayCost = 9.0;
-  // The share of the whole a sure answer must have: at least five times
-  // less doubt than the least share with which a table of 1 KiB of text or
-  // more was answered wrong in the kinds of writing the model is tuned on.
-  double sureShare = 0.99996;
+  // The share of the whole a sure answer must have: more than any with
+  // which a table was answered wrong in the kinds of writing the model is
+  // tuned on, and for tables of 1 KiB of text or more, five times less
+  // doubt than the least of those.
+  double sureShare = 0.999918;
   // What a pair with a byte beyond ASCII costs in a script no model reads,
   // and in the multi-byte encoding uchardet names: a character of such a
   // script, one of some thousands, takes two bytes.
@@ -91,7 +92,7 @@ struct GuessModel {
   // What a code page costs beforehand for a language, by its place among
   // the pages the language is written in, and for a page it is not.
   std::array<double, 6> homePagePrior{0.5, 1.6, 2.3, 3.0, 3.5, 3.9};
-  double awayPagePrior = 11.0;
+  double awayPagePrior = 12.0;
 };
 
 // Why a text got its verdict: each answer's share, for the tuning tool.

@@ -8,9 +8,10 @@ another kind.
     python3 tests/detect/tune.py --tool build/release/tests/guess_shares
 
 For each set of constants in a small grid, guess_shares gives every table's answers with their
-shares of the whole; the sure share is then the least that leaves no table with 1 KiB of text
-or more wrong in any tuning kind, with a margin of safety. The set that leaves the most tables with 1 KiB of text or more right
-wins; its figures, and the shares of the tables it would have got wrong just below the
+shares of the whole; the sure share is then the least that leaves no table wrong in any tuning
+kind, with a margin of safety for tables with 1 KiB of text or more (small ones rest on a byte or
+two, and a margin there would make every small table unsure). The set that leaves the most
+tables with 1 KiB of text or more right wins; its figures, and the shares of the tables it would have got wrong just below the
 threshold, are printed.
 """
 
@@ -25,9 +26,9 @@ import tempfile
 import corpus
 
 KINDS = ("words", "names", "sayings")
-GRID = dict(temperature=(1, 2), unknownPairCost=(8,), multiBytePairCost=(4,),
+GRID = dict(temperature=(1,), unknownPairCost=(8,), multiBytePairCost=(4,),
             uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
-            awayPagePrior=(11,), evidencePairs=(100,), asciiWeight=(0, 0.1, 0.3, 1))
+            awayPagePrior=(11, 12, 13, 14, 15), evidencePairs=(100,), asciiWeight=(0.1, 0.3))
 
 
 def shares(tool, folder, constants):
@@ -56,15 +57,17 @@ def outcome(tables, answers, sure):
     return counts, wrong
 
 
-def least_sure_share(tables, answers):
-    """The least share that leaves no table with 1 KiB of text or more wrong: above every such
-    wrong best answer's share."""
-    wrong_shares = []
-    for t in (t for t in tables if t.size >= corpus.SMALL):
+def sure_share(tables, answers, margin):
+    """The least share that leaves no table wrong: above every wrong best answer's share, and
+    for tables with 1 KiB of text or more, with `margin` times less doubt."""
+    sure = 0.5
+    for t in tables:
         found = answers.get(t.name, [("?", 1.0)])
         if corpus.judge(found[0][0], t) == "wrong":
-            wrong_shares.append(found[0][1])
-    return max(wrong_shares, default=0.5)
+            share = found[0][1]
+            # shares are given to six figures: the least above one is a millionth more
+            sure = max(sure, share + 1e-6 if t.size < corpus.SMALL else 1 - (1 - share) / margin)
+    return sure
 
 
 def main():
@@ -92,8 +95,7 @@ def main():
         results = []
         for constants in itertools.product(*GRID.values()):
             answers = shares_of_all(constants)
-            least = least_sure_share(tables, answers)
-            sure = 1 - (1 - least) / opts.margin
+            sure = sure_share(tables, answers, opts.margin)
             counts, _ = outcome(tables, answers, sure)
             large = sum(n for (small, _), n in counts.items() if not small)
             results.append((counts[(False, "right")] / large, sure, constants))
