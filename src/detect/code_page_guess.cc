@@ -197,25 +197,31 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   const AnswerShare& best = shares_.front();
   if (best.share < model_.sureShare) return {TextVerdict::Kind::Unsure, 0, {}};
   // Letters about equally common are a list of them, not writing in a
-  // script of its own: in a Latin page they read as such writing.
-  if (best.charset != nullptr && best.charset->script != Script::Latin && readsAsList()) {
+  // script of its own: in a Latin page they read as such writing. In a
+  // Latin script, writing has far more letters of ASCII than beyond it; a
+  // list of the letters beyond it reads as the writing of whichever
+  // language has them.
+  if (best.charset != nullptr && readsAsList(best.charset->script == Script::Latin)) {
     return {TextVerdict::Kind::Unsure, 0, {}};
   }
   return best.verdict;
 }
 
-bool CodePageGuesser::readsAsList() const {
+bool CodePageGuesser::readsAsList(bool latin) const {
   // How often each byte beyond ASCII is met in the words weighed, capitals
   // read as small letters where most pages keep them, 0x20 below.
   std::array<std::uint32_t, 256> counts{};
-  std::uint32_t kinds = 0, total = 0, most = 0;
+  std::uint32_t kinds = 0, total = 0, most = 0, ascii = 0;
   for (std::uint8_t byte : distinct_) {
+    ascii += (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z' ? 1 : 0;
     if (byte < 0x80) continue;
     if (byte >= 0xC0 && byte < 0xE0) byte += 0x20;
     kinds += counts[byte] == 0 ? 1 : 0;
     most = std::max(most, ++counts[byte]);
     ++total;
   }
+  // A third of the letters or more: no Latin writing has so many.
+  if (latin && 2 * total < ascii) return false;
   return static_cast<double>(most) * kinds < model_.leastPeak * total;
 }
 

@@ -121,7 +121,7 @@ class CodePageGuesser {
   struct Hypothesis;
   struct Group;
   void weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage);
-  bool readsAsList() const;
+  bool readsAsList(bool latin) const;
 
   CharsetDetector detector_;
   GuessModel model_;
