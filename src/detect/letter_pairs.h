@@ -51,9 +51,10 @@ struct LanguageModel {
 std::span<const SingleByteCharset> SingleByteCharsets();
 std::span<const LanguageModel> LanguageModels();
 
-// How often each pair of bytes follows in a text, letters' case folded and
-// every other byte below 0x80 a boundary. Kept between texts: only the
-// pairs counted are cleared.
+// How often each pair of bytes follows in a text, the case of ASCII's
+// letters folded (but for a capital before a byte beyond ASCII, whose case
+// is weighed) and every other byte below 0x80 a boundary. Kept between
+// texts: only the pairs counted are cleared.
 class PairCounts {
  public:
   PairCounts();
