@@ -73,17 +73,19 @@ bool HasHighBytes(std::span<const std::uint8_t> text) {
   return std::any_of(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; });
 }
 
+bool AsciiLetter(std::uint8_t b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
+
 // How many characters of a double-byte encoding stand between letters of
 // ASCII: a byte beyond ASCII whose second byte is a letter of ASCII, with
 // one before it and one after. Writing in such an encoding hardly ever has
 // one; a Latin page's letter with an accent in the middle of a word reads
 // as one.
 std::size_t DoubleBytesInLatinWords(std::span<const std::uint8_t> text) {
-  const auto letter = [](std::uint8_t b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; };
   std::size_t found = 0;
   for (std::size_t i = 1; i + 2 < text.size(); ++i) {
     if (text[i] < 0x80) continue;
-    found += letter(text[i - 1]) && letter(text[i + 1]) && letter(text[i + 2]) ? 1 : 0;
+    found +=
+        AsciiLetter(text[i - 1]) && AsciiLetter(text[i + 1]) && AsciiLetter(text[i + 2]) ? 1 : 0;
     ++i;  // its second byte
   }
   return found;
@@ -213,7 +215,7 @@ bool CodePageGuesser::readsAsList(bool latin) const {
   std::array<std::uint32_t, 256> counts{};
   std::uint32_t kinds = 0, total = 0, most = 0, ascii = 0;
   for (std::uint8_t byte : distinct_) {
-    ascii += (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z' ? 1 : 0;
+    ascii += AsciiLetter(byte) ? 1 : 0;
     if (byte < 0x80) continue;
     if (byte >= 0xC0 && byte < 0xE0) byte += 0x20;
     kinds += counts[byte] == 0 ? 1 : 0;
