@@ -91,10 +91,16 @@ std::size_t DoubleBytesInLatinWords(std::span<const std::uint8_t> text) {
   return found;
 }
 
+// Below this, what a likelihood adds to one this much likelier is lost in
+// the rounding of a double (e^-40 is 4e-18): it need not be reckoned.
+constexpr double kNegligible = -40;
+
+std::size_t ScriptIndex(Script script) { return static_cast<std::size_t>(script); }
+
 // log(e^a + e^b), without overflow.
 double LogSum(double a, double b) {
-  const double most = std::max(a, b);
-  return most + std::log(std::exp(a - most) + std::exp(b - most));
+  const double most = std::max(a, b), least = std::min(a, b);
+  return least - most < kNegligible ? most : most + std::log1p(std::exp(least - most));
 }
 
 }  // namespace
@@ -292,9 +298,17 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
 
   const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
   // A reading that much behind the likeliest has no share worth counting.
+  // Weighed first, the reading that won the last text of the script
+  // uchardet names: a directory may hold tables of several scripts.
+  std::size_t first = lastWinner_;
+  if (answerGroup >= 0) {
+    const std::size_t script = ScriptIndex(charsets[groups[answerGroup].charset].script);
+    if (lastWinnerOf_[script] != SIZE_MAX) first = lastWinnerOf_[script];
+  }
   const std::vector<ReadingCost> readings =
-      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, firstReading_,
-                    answerReading, alike, pairFloors_);
+      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, first, answerReading,
+                    alike, pairFloors_);
+  lastWinner_ = lastWinnerOf_[ScriptIndex(charsets[readings[first].charset].script)] = first;
   // What a reading costs. The pairs below 0x80 read alike in every charset,
   // and in tables they are codes, numbers and words in English as often as
   // words of the table's language: they count for the language, but less.
@@ -312,7 +326,10 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       readingPriors_.push_back(prior(reading.charset, reading.language));
     }
   }
+  // The readings, a script no model reads, a multi-byte encoding, two of at
+  // most six home pages mixed, and a table of several languages per answer.
   std::vector<Hypothesis> hypotheses;
+  hypotheses.reserve(readings.size() + 2 + 15 + model_.multilingualAnswers);
   for (std::size_t r = 0; r < readings.size(); ++r) {
     const ReadingCost& reading = readings[r];
     const int group = groupOf[reading.charset];
@@ -460,6 +477,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
   double whole = 0;
   for (const Hypothesis& h : hypotheses) {
+    if (h.score - most < kNegligible) continue;
     const double weight = std::exp(h.score - most);
     whole += weight;
     if (h.group >= 0) groups[static_cast<std::size_t>(h.group)].share += weight;

@@ -128,7 +128,14 @@ class CodePageGuesser {
   PairCounts pairs_;
   PairFloors pairFloors_;
   ValuePairs valuePairs_;
-  std::size_t firstReading_ = 0;
+  // The reading that won the last text, and the last text of each script
+  // (SIZE_MAX: none yet).
+  std::size_t lastWinner_ = 0;
+  std::array<std::size_t, kScripts> lastWinnerOf_ = [] {
+    std::array<std::size_t, kScripts> none;
+    none.fill(SIZE_MAX);
+    return none;
+  }();
   // Reused from text to text.
   std::unordered_set<std::string_view> seen_;
   std::vector<std::uint8_t> distinct_;

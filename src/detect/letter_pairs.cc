@@ -120,13 +120,6 @@ const std::vector<Pairing>& Pairings() {
   return pairings;
 }
 
-const Pairing& PairingOf(std::size_t charset, std::size_t language) {
-  for (const Pairing& pairing : Pairings()) {
-    if (pairing.charset == charset && pairing.language == language) return pairing;
-  }
-  return Pairings().front();  // never reached: a charset is scored in its script's languages
-}
-
 // A pair's cost, growing a quarter as fast beyond `stray`: what is rarer
 // still than a stray sign is told apart, but weighs no page of evidence.
 std::uint32_t Bounded(std::uint32_t cost, std::uint32_t stray) {
@@ -171,27 +164,35 @@ std::uint8_t First(std::uint8_t byte, std::uint8_t second) {
 std::span<const SingleByteCharset> SingleByteCharsets() { return kSingleByteCharsets; }
 std::span<const LanguageModel> LanguageModels() { return kLanguageModels; }
 
-std::size_t FirstReadingOf(std::size_t charset) {
+namespace {
+
+// Where each charset's pairings begin among all, and after the last, where
+// they end: a charset's pairings follow one another.
+const std::vector<std::size_t>& FirstReadings() {
   static const std::vector<std::size_t> firsts = [] {
-    std::vector<std::size_t> made(SingleByteCharsets().size(), 0);
+    std::vector<std::size_t> made(SingleByteCharsets().size() + 1, Pairings().size());
     for (std::size_t i = Pairings().size(); i-- > 0;) made[Pairings()[i].charset] = i;
     return made;
   }();
-  return firsts[charset];
+  return firsts;
 }
-
-namespace {
 
 // A charset's pairings, one for each language of its script.
 std::span<const Pairing> PairingsOf(std::size_t charset) {
-  const std::vector<Pairing>& pairings = Pairings();
-  const std::size_t first = FirstReadingOf(charset);
-  std::size_t end = first;
-  while (end < pairings.size() && pairings[end].charset == charset) ++end;
-  return {pairings.data() + first, end - first};
+  const std::vector<std::size_t>& firsts = FirstReadings();
+  return {Pairings().data() + firsts[charset], firsts[charset + 1] - firsts[charset]};
+}
+
+const Pairing& PairingOf(std::size_t charset, std::size_t language) {
+  for (const Pairing& pairing : PairingsOf(charset)) {
+    if (pairing.language == language) return pairing;
+  }
+  return Pairings().front();  // never reached: a charset is scored in its script's languages
 }
 
 }  // namespace
+
+std::size_t FirstReadingOf(std::size_t charset) { return FirstReadings()[charset]; }
 
 PairCounts::PairCounts() : counts_(std::size_t{256} * 256, 0) {}
 
@@ -247,24 +248,43 @@ std::uint8_t PairFloors::learn(std::size_t charset, std::uint16_t pair) {
 
 namespace {
 
+// A letter of ASCII's place among the letters (1-26) or 0 for a boundary:
+// the pairs below 0x80 are of these alone, folded, and every language's
+// model gives them the same symbols.
+constexpr std::size_t kAsciiSymbols = 27;
+std::size_t AsciiSymbol(std::uint8_t byte) { return byte == ' ' ? 0 : byte - 'a' + 1; }
+
+// What each pair of ASCII symbols costs in each language, the languages of
+// a pair side by side: a text's pairs are weighed in all at once.
+const std::vector<std::uint8_t>& AsciiPairCosts() {
+  static const std::vector<std::uint8_t> table = [] {
+    const auto models = LanguageModels();
+    std::vector<std::uint8_t> made(kAsciiSymbols * kAsciiSymbols * models.size());
+    const auto symbol = [](std::size_t ascii) { return ascii == 0 ? 0 : kFirstLetter + ascii - 1; };
+    for (std::size_t l = 0; l < models.size(); ++l) {
+      const std::size_t n = models[l].alphabet.size() + kFirstLetter;
+      for (std::size_t a = 0; a < kAsciiSymbols; ++a) {
+        for (std::size_t b = 0; b < kAsciiSymbols; ++b) {
+          made[(a * kAsciiSymbols + b) * models.size() + l] =
+              models[l].costs[symbol(a) * n + symbol(b)];
+        }
+      }
+    }
+    return made;
+  }();
+  return table;
+}
+
 // Each language's cost of the pairs below 0x80: they read alike in every
 // charset, so each language's is counted once.
 std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
-  const auto models = LanguageModels();
-  std::vector<std::uint64_t> lowCost(models.size(), 0);
-  std::vector<bool> counted(models.size(), false);
-  for (const Pairing& pairing : Pairings()) {
-    if (counted[pairing.language]) continue;
-    counted[pairing.language] = true;
-    const LanguageModel& model = models[pairing.language];
-    const std::size_t n = model.alphabet.size() + kFirstLetter;
-    std::uint64_t cost = 0;
-    for (const PairCounts::Pair& pair : pairs.lowPairs()) {
-      cost +=
-          std::uint64_t{pair.count} *
-          model.costs[pairing.symbols.symbol[pair.first] * n + pairing.symbols.symbol[pair.second]];
-    }
-    lowCost[pairing.language] = cost;
+  const std::size_t languages = LanguageModels().size();
+  const std::vector<std::uint8_t>& table = AsciiPairCosts();
+  std::vector<std::uint64_t> lowCost(languages, 0);
+  for (const PairCounts::Pair& pair : pairs.lowPairs()) {
+    const std::uint8_t* costs =
+        &table[(AsciiSymbol(pair.first) * kAsciiSymbols + AsciiSymbol(pair.second)) * languages];
+    for (std::size_t l = 0; l < languages; ++l) lowCost[l] += std::uint64_t{pair.count} * costs[l];
   }
   return lowCost;
 }
@@ -372,12 +392,12 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
   // Pairings go charset by charset, each over the same languages of its
   // script: a charset's first pairing and its kin's are as far apart as
   // their first ones.
+  const std::vector<std::size_t>& firsts = FirstReadings();
   for (std::size_t index = 0; index < pairings.size(); ++index) {
     const Pairing& pairing = pairings[index];
     const std::size_t same = alike[pairing.charset];
     if (same == pairing.charset) continue;
-    const ReadingCost& kin =
-        readings[FirstReadingOf(same) + (index - FirstReadingOf(pairing.charset))];
+    const ReadingCost& kin = readings[firsts[same] + (index - firsts[pairing.charset])];
     readings[index] = {pairing.charset, pairing.language, kin.cost, kin.lowCost, kin.complete};
   }
   return readings;

@@ -16,6 +16,7 @@
 namespace tablemark {
 
 enum class Script { Latin, Greek, Cyrillic, Hebrew, Arabic, Thai };
+constexpr std::size_t kScripts = 6;
 
 struct SingleByteCharset {
   std::int32_t codePage;  // 0 for an encoding no mark stands for
