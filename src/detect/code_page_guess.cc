@@ -97,6 +97,21 @@ constexpr double kNegligible = -40;
 
 std::size_t ScriptIndex(Script script) { return static_cast<std::size_t>(script); }
 
+// Whether the text could be in a double-byte encoding: each byte from 0x81
+// up but 0xFF leads a character whose second byte is 0x40-0xFE but 0x7F,
+// within its value; the sample may cut a value's last character short.
+bool ReadsAsDoubleBytes(std::span<const std::uint8_t> text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint8_t lead = text[i];
+    if (lead < 0x80) continue;
+    if (lead == 0x80 || lead == 0xFF) return false;
+    if (i + 1 == text.size() || text[i + 1] == '\n') continue;
+    const std::uint8_t second = text[++i];
+    if (second < 0x40 || second == 0x7F || second == 0xFF) return false;
+  }
+  return true;
+}
+
 // log(e^a + e^b), without overflow.
 double LogSum(double a, double b) {
   const double most = std::max(a, b), least = std::min(a, b);
@@ -168,7 +183,7 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   // read; the rest of ASCII only parts them.
   seen_.clear();
   distinct_.clear();
-  std::size_t utf8High = 0, otherHigh = 0;
+  std::size_t utf8High = 0, otherHigh = 0, textBytes = 0;
   const auto inWord = [](std::uint8_t b) {
     return b >= 0x80 || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
   };
@@ -176,6 +191,7 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
     std::size_t end = start;
     while (end < text.size() && text[end] != '\n') ++end;
     const auto value = text.subspan(start, end - start);
+    textBytes += value.size();
     const auto high = static_cast<std::size_t>(
         std::count_if(value.begin(), value.end(), [](std::uint8_t b) { return b >= 0x80; }));
     (high != 0 && IsUtf8(value) ? utf8High : otherHigh) += high;
@@ -203,7 +219,9 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   valuePairs_.read(distinct_);
   weigh(text, markedCodePage);
   const AnswerShare& best = shares_.front();
-  if (best.share < model_.sureShare) return {TextVerdict::Kind::Unsure, 0, {}};
+  if (best.share < (textBytes < model_.smallText ? model_.smallSureShare : model_.sureShare)) {
+    return {TextVerdict::Kind::Unsure, 0, {}};
+  }
   // Letters about equally common are a list of them, not writing in a
   // script of its own: in a Latin page they read as such writing. In a
   // Latin script, writing has far more letters of ASCII than beyond it; a
@@ -290,6 +308,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     }
   }
   // What uchardet's answer is worth grows with the text it saw.
+  const bool multiByte = answer != nullptr && answer->kind == DetectorAnswer::MultiByte;
   const double evidence =
       std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.uchardetFullEvidence);
   const double answerWeight =
@@ -326,10 +345,11 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
       readingPriors_.push_back(prior(reading.charset, reading.language));
     }
   }
-  // The readings, a script no model reads, a multi-byte encoding, two of at
-  // most six home pages mixed, and a table of several languages per answer.
+  // The readings, a script no model reads, two multi-byte encodings, two of
+  // at most six home pages mixed, and a table of several languages per
+  // answer.
   std::vector<Hypothesis> hypotheses;
-  hypotheses.reserve(readings.size() + 2 + 15 + model_.multilingualAnswers);
+  hypotheses.reserve(readings.size() + 3 + 15 + model_.multilingualAnswers);
   for (std::size_t r = 0; r < readings.size(); ++r) {
     const ReadingCost& reading = readings[r];
     const int group = groupOf[reading.charset];
@@ -355,11 +375,22 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
            scale;
   };
   hypotheses.push_back({unread(model_.unknownPairCost, 0), -1});
-  if (answer != nullptr && answer->kind == DetectorAnswer::MultiByte) {
+  const double doubleBytes = unread(model_.multiBytePairCost, DoubleBytesInLatinWords(distinct_));
+  // Another double-byte encoding than uchardet's answer, or one where it
+  // names none: it tells a text in a double-byte encoding from one in a
+  // single-byte page far sooner than it tells which double-byte encoding it
+  // is (a short text in Big5 is GB18030 to it now and then), and now and
+  // then reads a short text in GBK as UTF-8, which in Thai's page reads as
+  // letter soup of a big alphabet.
+  if (multiByte) {
     groups.push_back({0, true, answer});
-    hypotheses.push_back(
-        {unread(model_.multiBytePairCost, DoubleBytesInLatinWords(distinct_)) + answerWeight,
-         static_cast<int>(groups.size() - 1)});
+    hypotheses.push_back({doubleBytes + answerWeight, static_cast<int>(groups.size() - 1)});
+    const double which =
+        model_.uchardetStrong *
+        std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.multiByteFullEvidence);
+    hypotheses.push_back({doubleBytes + answerWeight - which - model_.otherMultiBytePrior, -1});
+  } else if (ReadsAsDoubleBytes(text)) {
+    hypotheses.push_back({doubleBytes - model_.otherMultiBytePrior, -1});
   }
 
   // What a value costs read as a reading's language.

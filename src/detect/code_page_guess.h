@@ -53,11 +53,14 @@ struct GuessModel {
   // sign or a letter from abroad costs much, but not a page of evidence.
   // A capital after a small letter of its word costs as much again.
   double strayCost = 9.0;
-  // The share of the whole a sure answer must have: more than any with
-  // which a table was answered wrong in the kinds of writing the model is
-  // tuned on, and for tables of 1 KiB of text or more, five times less
-  // doubt than the least of those.
-  double sureShare = 0.999918;
+  // The share of the whole a sure answer must have: five times less doubt
+  // than the least with which a table of its size (under `smallText` bytes
+  // of text in its values, or not) was answered wrong in the kinds of
+  // writing the model is tuned on. A small text rests on a few bytes beyond ASCII, and a
+  // model sure of so little is sure too soon.
+  double sureShare = 0.9999251;
+  double smallSureShare = 0.9999841;
+  std::size_t smallText = 1024;
   // What a pair with a byte beyond ASCII costs in a script no model reads,
   // and in the multi-byte encoding uchardet names: a character of such a
   // script, one of some thousands, takes two bytes.
@@ -69,8 +72,14 @@ struct GuessModel {
   double uchardetStrong = 8.0;
   double uchardetWeak = 1.0;
   // How many pairs with a byte beyond ASCII uchardet must have seen for
-  // its answer to count in full; fewer count for less.
+  // its answer to count in full; fewer count for less. Which double-byte
+  // encoding a text is in takes it more: `multiByteFullEvidence`.
   double uchardetFullEvidence = 32;
+  double multiByteFullEvidence = 256;
+  // What a text that reads as double bytes costs beforehand as written in
+  // a double-byte encoding other than uchardet's answer, or in one where
+  // it names none.
+  double otherMultiBytePrior = 4.0;
   // What a table whose values are in two code pages costs beforehand.
   double mixturePrior = 12.0;
   // How many of the likeliest answers are read as a table of several

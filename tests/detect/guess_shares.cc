@@ -5,7 +5,7 @@
 //
 //   guess_shares DIR temperature unknownPairCost multiBytePairCost uchardetStrong
 //                uchardetWeak mixturePrior strayCost awayPagePrior evidencePairs
-//                asciiWeight
+//                asciiWeight multiByteFullEvidence otherMultiBytePrior
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,11 +18,11 @@
 #include "platform/posix/utf8_escape.h"
 
 int main(int argc, char** argv) {
-  if (argc != 12) {
+  if (argc != 14) {
     std::fprintf(stderr,
                  "usage: guess_shares DIR temperature unknownPairCost multiBytePairCost "
                  "uchardetStrong uchardetWeak mixturePrior strayCost awayPagePrior "
-                 "evidencePairs asciiWeight\n");
+                 "evidencePairs asciiWeight multiByteFullEvidence otherMultiBytePrior\n");
     return 2;
   }
   tablemark::GuessModel model;
@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
   model.awayPagePrior = std::atof(argv[9]);
   model.evidencePairs = std::atof(argv[10]);
   model.asciiWeight = std::atof(argv[11]);
+  model.multiByteFullEvidence = std::atof(argv[12]);
+  model.otherMultiBytePrior = std::atof(argv[13]);
   tablemark::posix::PosixConsole console;
   tablemark::posix::PosixFileSystem files;
   tablemark::posix::PosixSharedLibraries libraries;

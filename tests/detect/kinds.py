@@ -1,8 +1,8 @@
 """Kinds of writing the detection corpus makes its tables of, each from Debian packages, per
 language: program messages (.mo translations), word lists (hunspell and input-method
 dictionaries), documentation (translated manual pages and GNOME's help), names of places,
-languages and currencies (Unicode CLDR), labels (CLDR's names of things and their keywords) and
-sayings (fortune cookies, proverbs, quotations).
+languages and currencies (Unicode CLDR), labels (CLDR's names of things and their keywords),
+sayings (fortune cookies, proverbs, quotations) and tutorials (vim's lessons).
 
 The letter-pair models learn from .mo files only, less the messages kind's DOMAINS; no other
 kind is read from a .mo file, so none of their text reaches the models. Each kind hands out, per
@@ -375,6 +375,38 @@ def labels(rng, langs):
     return out
 
 
+# --- Tutorials: vim's lessons, in the languages they are translated into ------------------
+
+TUTOR = "/usr/share/vim/vim*/tutor/tutor.{}.utf-8"
+TUTOR_NAMES = {"zh_CN": "zh_cn", "zh_TW": "zh_tw"}
+TUTORIALS_PACKAGES = ["vim-runtime"]
+
+
+def tutor_text(text):
+    """The sentences of a lesson: paragraphs apart, their lines joined, frames, keys and
+    numbering dropped."""
+    strings = []
+    for paragraph in re.split(r"\n\s*\n|\n[=~-]{10,}\n", text):
+        lines = [re.sub(r"^\s*(\d+\.|\*\*|!!|-->|--->)?\s*", "", line) for line in
+                 paragraph.split("\n") if not re.fullmatch(r"[\s=~*-]*", line)]
+        strings += re.split(r"(?<=[.!?:\u3002\uff1f\uff1a])\s+", " ".join(lines))
+    return strings
+
+
+def tutorials(rng, langs):
+    out = {}
+    for lang in langs:
+        paths = glob.glob(TUTOR.format(TUTOR_NAMES.get(lang, lang)))
+        if not paths:
+            continue
+        with open(sorted(paths)[-1], encoding="utf-8", errors="replace") as f:
+            found = tutor_text(f.read())
+        strings = [s for s in map(clean, found) if translated(s) and "\ufffd" not in s]
+        if strings:
+            out[lang] = prose(rng, strings)
+    return out
+
+
 Kind = collections.namedtuple("Kind", "read packages rule held_out what")
 KINDS = {
     "messages": Kind(messages, [], True, False,
@@ -386,9 +418,13 @@ KINDS = {
     "names": Kind(names, NAMES_PACKAGES, False, False,
                   "names of territories, languages, currencies, cities: Unicode CLDR; the "
                   "threshold's tuning, beside word lists"),
-    "labels": Kind(labels, NAMES_PACKAGES, True, True,
+    "labels": Kind(labels, NAMES_PACKAGES, True, False,
                    "labels: names of things and their keywords (Unicode CLDR's annotations); "
-                   "held out"),
+                   "the threshold's tuning, beside names (held out until its wrong answers "
+                   "were looked at)"),
+    "tutorials": Kind(tutorials, TUTORIALS_PACKAGES, True, True,
+                      "tutorials: vim's lessons (vimtutor), instructions to the reader; held "
+                      "out"),
     "sayings": Kind(sayings, SAYINGS_PACKAGES, True, False,
                     "sayings: fortune cookies, proverbs and quotations (fortunes-*); the rules' "
                     "tuning, beside names"),

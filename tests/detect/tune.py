@@ -1,18 +1,19 @@
 #!/usr/bin/env python3
 """Chooses the detection model's constants (GuessModel in src/detect/code_page_guess.h) on the
-corpora of the tuning kinds (word lists, names, sayings), which neither the letter-pair models
-(program messages) nor the held-out figures (docs, labels) are made from. It never reads
-another kind.
+corpora of the tuning kinds (word lists, names, sayings, labels), which neither the letter-pair
+models (program messages) nor the held-out figures (docs, tutorials) are made from. It never
+reads another kind.
 
     cmake --build build/release --target guess_shares
     python3 tests/detect/tune.py --tool build/release/tests/guess_shares
 
 For each set of constants in a small grid, guess_shares gives every table's answers with their
-shares of the whole; the sure share is then the least that leaves no table wrong in any tuning
-kind, with a margin of safety for tables with 1 KiB of text or more (small ones rest on a byte or
-two, and a margin there would make every small table unsure). The set that leaves the most
-tables with 1 KiB of text or more right wins; its figures, and the shares of the tables it would have got wrong just below the
-threshold, are printed.
+shares of the whole; the sure shares, one for tables with 1 KiB of text or more and one for
+smaller ones, are then the least that leave no table of that size wrong in any tuning kind, with
+a margin of safety. The set that leaves the most tables right, of all sizes, wins (the most
+with 1 KiB of text or more would cost a tenth of the small ones' right answers for a few of the
+large ones'); its figures, and the shares of the tables it would have got wrong just below the
+thresholds, are printed.
 """
 
 import argparse
@@ -25,10 +26,11 @@ import tempfile
 
 import corpus
 
-KINDS = ("words", "names", "sayings")
+KINDS = ("words", "names", "sayings", "labels")
 GRID = dict(temperature=(1,), unknownPairCost=(8,), multiBytePairCost=(4,),
             uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
-            awayPagePrior=(11, 12, 13, 14, 15), evidencePairs=(100,), asciiWeight=(0.1, 0.3))
+            awayPagePrior=(11, 12, 13, 14, 15), evidencePairs=(100,), asciiWeight=(0.1, 0.3),
+            multiByteFullEvidence=(256,), otherMultiBytePrior=(4,))
 
 
 def shares(tool, folder, constants):
@@ -45,11 +47,12 @@ def shares(tool, folder, constants):
 
 
 def outcome(tables, answers, sure):
-    """Counts of right, unsure and wrong by size class, and the wrong tables' best shares."""
+    """Counts of right, unsure and wrong by size class, and the wrong tables' best shares;
+    `sure` is the sure share of tables with 1 KiB of text or more, and of smaller ones."""
     counts, wrong = collections.Counter(), []
     for t in tables:
         found = answers.get(t.name, [("?", 1.0)])
-        text = found[0][0] if found[0][1] >= sure else "?"
+        text = found[0][0] if found[0][1] >= sure[t.size < corpus.SMALL] else "?"
         verdict = corpus.judge(text, t)
         counts[(t.size < corpus.SMALL, verdict)] += 1
         if verdict == "wrong":
@@ -58,15 +61,16 @@ def outcome(tables, answers, sure):
 
 
 def sure_share(tables, answers, margin):
-    """The least share that leaves no table wrong: above every wrong best answer's share, and
-    for tables with 1 KiB of text or more, with `margin` times less doubt."""
-    sure = 0.5
+    """The least shares, of tables with 1 KiB of text or more and of smaller ones, that leave no
+    table of that size wrong: with `margin` times less doubt than every wrong best answer."""
+    sure = [0.5, 0.5]
     for t in tables:
         found = answers.get(t.name, [("?", 1.0)])
         if corpus.judge(found[0][0], t) == "wrong":
-            share = found[0][1]
-            # shares are given to six figures: the least above one is a millionth more
-            sure = max(sure, share + 1e-6 if t.size < corpus.SMALL else 1 - (1 - share) / margin)
+            # shares are given to six figures: one may be half a millionth more
+            doubt = 1 - found[0][1] - 5e-7
+            small = t.size < corpus.SMALL
+            sure[small] = max(sure[small], 1 - doubt / margin)
     return sure
 
 
@@ -98,17 +102,21 @@ def main():
             sure = sure_share(tables, answers, opts.margin)
             counts, _ = outcome(tables, answers, sure)
             large = sum(n for (small, _), n in counts.items() if not small)
-            results.append((counts[(False, "right")] / large, sure, constants))
-            print(f"{dict(zip(GRID, constants))} sure {sure:.6f}: "
-                  f"{100 * results[-1][0]:.1f}% right of {large}", flush=True)
-        right, sure, constants = max(results)
+            smaller = sum(n for (small, _), n in counts.items() if small)
+            results.append((counts[(False, "right")] + counts[(True, "right")], sure, constants))
+            print(f"{dict(zip(GRID, constants))} sure {sure[0]:.7f}, small {sure[1]:.7f}: "
+                  f"{100 * counts[(False, 'right')] / large:.1f}% right of {large}, "
+                  f"{100 * counts[(True, 'right')] / smaller:.1f}% of {smaller} smaller",
+                  flush=True)
+        _, sure, constants = max(results)
         answers = shares_of_all(constants)
         counts, _ = outcome(tables, answers, sure)
-        print(f"\nchosen: {dict(zip(GRID, constants))}, sureShare {sure:.6f}")
+        print(f"\nchosen: {dict(zip(GRID, constants))}, sureShare {sure[0]:.7f}, "
+              f"smallSureShare {sure[1]:.7f}")
         for small in (False, True):
             print(f"  {'< 1 KiB' if small else '>= 1 KiB'}: " + ", ".join(
                 f"{v} {counts[(small, v)]}" for v in ("right", "unsure", "wrong")))
-        _, wrong = outcome(tables, answers, min(sure, 0.5))
+        _, wrong = outcome(tables, answers, (0.5, 0.5))
         print("  answers that would be wrong below the threshold (share, table):")
         for share, name, lang, encodings, text in sorted(wrong, reverse=True)[:20]:
             print(f"    {share:.6f} {name} {lang} {encodings} -> {text}")
