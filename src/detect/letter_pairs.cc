@@ -284,7 +284,8 @@ std::vector<std::uint64_t> LowCosts(const PairCounts& pairs) {
   for (const PairCounts::Pair& pair : pairs.lowPairs()) {
     const std::uint8_t* costs =
         &table[(AsciiSymbol(pair.first) * kAsciiSymbols + AsciiSymbol(pair.second)) * languages];
-    for (std::size_t l = 0; l < languages; ++l) lowCost[l] += std::uint64_t{pair.count} * costs[l];
+    const std::uint64_t count = pair.count;
+    for (std::size_t l = 0; l < languages; ++l) lowCost[l] += count * costs[l];
   }
   return lowCost;
 }
