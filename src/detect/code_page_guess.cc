@@ -91,8 +91,8 @@ std::size_t DoubleBytesInLatinWords(std::span<const std::uint8_t> text) {
   return found;
 }
 
-// Below this, what a likelihood adds to one this much likelier is lost in
-// the rounding of a double (e^-40 is 4e-18): it need not be reckoned.
+// Below this, what a likelihood adds to one this much likelier is less
+// than a double's rounding of 1 (e^-40 is 4e-18): it need not be reckoned.
 constexpr double kNegligible = -40;
 
 std::size_t ScriptIndex(Script script) { return static_cast<std::size_t>(script); }
@@ -316,7 +316,6 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
                                                                             : model_.uchardetWeak);
 
   const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
-  // A reading that much behind the likeliest has no share worth counting.
   // Weighed first, the reading that won the last text of the script
   // uchardet names: a directory may hold tables of several scripts.
   std::size_t first = lastWinner_;
@@ -324,6 +323,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     const std::size_t script = ScriptIndex(charsets[groups[answerGroup].charset].script);
     if (lastWinnerOf_[script] != SIZE_MAX) first = lastWinnerOf_[script];
   }
+  // A reading that much behind the likeliest has no share worth counting.
   const std::vector<ReadingCost> readings =
       ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, first, answerReading,
                     alike, pairFloors_);
