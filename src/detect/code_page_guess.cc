@@ -176,7 +176,7 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
                                    std::int32_t markedCodePage) {
   shares_.clear();
   if (!HasHighBytes(text)) return {};
-  if (IsUtf8(text)) return {TextVerdict::Kind::Encoding, 0, "UTF-8"};
+  const bool utf8 = IsUtf8(text);
   // A word met again says nothing new about the code page: a product list
   // names the same unit a thousand times, a test string repeats itself. A
   // word is a run of letters and bytes beyond ASCII, which the letter pairs
@@ -208,6 +208,16 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
     }
     distinct_.push_back('\n');
     start = end + 1;
+  }
+  // A code page's text is well-formed UTF-8 now and then by chance where it
+  // has a letter or two beyond ASCII: "VYSKÚŠAJ" in 1250 (DA 8A) reads as
+  // "VYSKڊAJ". Only where the words weighed have enough characters of UTF-8
+  // is the chance too small to matter.
+  if (utf8) {
+    const auto characters = static_cast<std::size_t>(std::count_if(
+        distinct_.begin(), distinct_.end(), [](std::uint8_t b) { return b >= 0xC2; }));
+    if (characters < model_.leastUtf8Characters) return {TextVerdict::Kind::Unsure, 0, {}};
+    return {TextVerdict::Kind::Encoding, 0, "UTF-8"};
   }
   // Values in UTF-8 beside values in a code page: two encodings, of which
   // no one code page reads the whole. (A short value of a code page now

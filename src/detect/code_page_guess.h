@@ -80,6 +80,11 @@ struct GuessModel {
   // a double-byte encoding other than uchardet's answer, or in one where
   // it names none.
   double otherMultiBytePrior = 4.0;
+  // How many characters beyond ASCII a text in well-formed UTF-8 must have,
+  // in the distinct words weighed, to be named UTF-8; with fewer it may be
+  // a code page's text that happens to be, and is unsure. The chance of
+  // that is about a fourth for each character in capitals of 1250.
+  std::size_t leastUtf8Characters = 4;
   // What a table whose values are in two code pages costs beforehand.
   double mixturePrior = 12.0;
   // How many of the likeliest answers are read as a table of several

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The detection corpus: a few thousand tables made from one kind of writing (program
-messages, word lists, documentation, names, labels, sayings, tutorials; see kinds.py), each
-written in a known code page or, row by row, in two pages of one script, read by
-`tablemark --detect`, with figures per script family and text size beside those of uchardet
+messages, word lists, documentation, names, labels, sayings, tutorials, glossaries; see
+kinds.py), each written in a known code page or, row by row, in two pages of one script, read
+by `tablemark --detect`, with figures per script family and text size beside those of uchardet
 alone on the same text bytes.
 
     python3 tests/detect/corpus.py --kind messages --program build/release/tablemark

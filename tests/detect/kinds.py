@@ -2,7 +2,8 @@
 language: program messages (.mo translations), word lists (hunspell and input-method
 dictionaries), documentation (translated manual pages and GNOME's help), names of places,
 languages and currencies (Unicode CLDR), labels (CLDR's names of things and their keywords),
-sayings (fortune cookies, proverbs, quotations) and tutorials (vim's lessons).
+sayings (fortune cookies, proverbs, quotations), tutorials (vim's lessons) and glossaries
+(English words and their translations).
 
 The letter-pair models learn from .mo files only, less the messages kind's DOMAINS; no other
 kind is read from a .mo file, so none of their text reaches the models. Each kind hands out, per
@@ -407,6 +408,51 @@ def tutorials(rng, langs):
     return out
 
 
+# --- Glossaries: bilingual dictionaries, an English word and its translations ---------------
+
+DICTD = "/usr/share/dictd/freedict-eng-{}.dict.dz"
+GLOSSARY_LANGUAGES = {"ar": "ara", "bg": "bul", "cs": "ces", "da": "dan", "de": "deu",
+                      "el": "ell", "es": "spa", "fi": "fin", "fr": "fra", "hr": "hrv",
+                      "hu": "hun", "it": "ita", "ja": "jpn", "lt": "lit", "nb": "nor",
+                      "nl": "nld", "pl": "pol", "pt": "por", "ro": "rom", "ru": "rus",
+                      "sr": "srp", "sv": "swe", "tr": "tur"}
+GLOSSARIES_PACKAGES = [f"dict-freedict-eng-{code}" for code in GLOSSARY_LANGUAGES.values()]
+ANNOTATION = re.compile(r"<[^>]*>|\[[^]]*\]|\([^)]*\)")
+
+
+def glossary_entries(path):
+    """(English word, its translations) of a FreeDict dictionary: an entry is a line with the
+    word and its pronunciation, then lines of translations; notes and references are left out."""
+    entries, word = [], None
+    with gzip.open(path, "rt", encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if not line.strip() or line[0].isspace():
+                continue
+            if " /" in line and line.rstrip().endswith("/"):
+                word = line.split(" /")[0].strip()
+            elif word:
+                found = [t.strip() for t in ANNOTATION.sub("", line).split(",")]
+                entries.append((word, [t for t in found if t]))
+    return entries
+
+
+def glossaries(rng, langs):
+    out = {}
+    for lang in langs:
+        path = DICTD.format(GLOSSARY_LANGUAGES.get(lang, "-"))
+        if not os.path.exists(path):
+            continue
+        entries = glossary_entries(path)
+        rng.shuffle(entries)
+        entries = entries[:2 * PER_LANGUAGE]
+        terms = sample(rng, (clean(t, 2) for _, found in entries for t in found))
+        lines = sample(rng, (clean(f"{word}: {', '.join(found)}", 2) for word, found in entries
+                             if found))
+        if terms and lines:
+            out[lang] = Writing(short(terms, 4), short(terms, 2), lines, len(set(terms)))
+    return out
+
+
 Kind = collections.namedtuple("Kind", "read packages rule held_out what")
 KINDS = {
     "messages": Kind(messages, [], True, False,
@@ -422,9 +468,12 @@ KINDS = {
                    "labels: names of things and their keywords (Unicode CLDR's annotations); "
                    "the threshold's tuning, beside names (held out until its wrong answers "
                    "were looked at)"),
-    "tutorials": Kind(tutorials, TUTORIALS_PACKAGES, True, True,
-                      "tutorials: vim's lessons (vimtutor), instructions to the reader; held "
-                      "out"),
+    "tutorials": Kind(tutorials, TUTORIALS_PACKAGES, True, False,
+                      "tutorials: vim's lessons (vimtutor), instructions to the reader; the "
+                      "threshold's tuning (held out until its wrong answers were looked at)"),
+    "glossaries": Kind(glossaries, GLOSSARIES_PACKAGES, True, True,
+                       "glossaries: an English word and its translations (FreeDict's "
+                       "dictionaries); held out"),
     "sayings": Kind(sayings, SAYINGS_PACKAGES, True, False,
                     "sayings: fortune cookies, proverbs and quotations (fortunes-*); the rules' "
                     "tuning, beside names"),

@@ -224,12 +224,16 @@ TEST(CodePageGuess, AnswerDoesNotHangOnTheTextBefore) {
   }
 }
 
-// uchardet tells a double-byte encoding from a single-byte page long before
-// it tells which double-byte encoding a text is in: on short texts it names
-// the wrong one, or takes one for UTF-8, and Thai's page then reads it as
-// letter soup. Neither may be named: they are unsure.
-TEST(CodePageGuess, ShortDoubleByteTextIsUnsure) {
+// Short texts that mislead. uchardet tells a double-byte encoding from a
+// single-byte page long before it tells which double-byte encoding a text is
+// in: on short texts it names the wrong one, or takes one for UTF-8, and
+// Thai's page then reads it as letter soup. And a letter or two of a code
+// page may be well-formed UTF-8. None may be named: they are unsure.
+TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
   const std::vector<std::pair<std::string, std::string>> cases{
+      {"1250, well-formed UTF-8",
+       "Caption = \"VYSK\xDA\x8A"
+       "AJ SI TO NA RIADKU\"\r\n"},
       {"GBK, uchardet's UTF-8",  // a form: the euro, witches and mages, the French franc, a scroll
        "Caption = \"\xC5\xB7\xD4\xAA\"\r\n"
        "\tMESSAGEBOX(\"\xC5\xAE\xCE\xD7, \xC5\xAE\xC4\xA7\xCA\xF5\xCA\xA6, \xB7\xA8\xCA\xA6, "
