@@ -112,6 +112,37 @@ bool ReadsAsDoubleBytes(std::span<const std::uint8_t> text) {
   return true;
 }
 
+// Whether well-formed UTF-8 reads as writing does: no control character,
+// and beside a letter of ASCII only a letter of the Latin script, as in a
+// word. A letter of another script or a sign inside a Latin word is what a
+// code page's letters make of it.
+bool Utf8ReadsAsWriting(std::span<const std::uint8_t> text) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    // The character, or as much of it as the sample kept.
+    const std::size_t length = text[i] >= 0xF0 ? 4 : text[i] >= 0xE0 ? 3 : 2;
+    std::uint32_t code = text[i] & (0xFF >> (length + 1));
+    std::size_t end = i + 1;
+    for (; end < std::min(i + length, text.size()) && (text[end] & 0xC0) == 0x80; ++end) {
+      code = code << 6 | (text[end] & 0x3F);
+    }
+    if (end - i < length) {  // cut short: nothing to judge
+      i = end;
+      continue;
+    }
+    const bool latinLetter = (code >= 0xC0 && code <= 0x24F && code != 0xD7 && code != 0xF7) ||
+                             (code >= 0x1E00 && code <= 0x1EFF);
+    const bool besideAscii =
+        (i > 0 && AsciiLetter(text[i - 1])) || (end < text.size() && AsciiLetter(text[end]));
+    if (code < 0xA0 || (besideAscii && !latinLetter)) return false;
+    i = end;
+  }
+  return true;
+}
+
 // log(e^a + e^b), without overflow.
 double LogSum(double a, double b) {
   const double most = std::max(a, b), least = std::min(a, b);
@@ -211,12 +242,15 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   }
   // A code page's text is well-formed UTF-8 now and then by chance where it
   // has a letter or two beyond ASCII: "VYSKÚŠAJ" in 1250 (DA 8A) reads as
-  // "VYSKڊAJ". Only where the words weighed have enough characters of UTF-8
-  // is the chance too small to matter.
+  // "VYSKڊAJ". Where the words weighed have enough characters of UTF-8 the
+  // chance is too small to matter; where they have fewer, they must read as
+  // writing does.
   if (utf8) {
     const auto characters = static_cast<std::size_t>(std::count_if(
         distinct_.begin(), distinct_.end(), [](std::uint8_t b) { return b >= 0xC2; }));
-    if (characters < model_.leastUtf8Characters) return {TextVerdict::Kind::Unsure, 0, {}};
+    if (characters < model_.leastUtf8Characters && !Utf8ReadsAsWriting(text)) {
+      return {TextVerdict::Kind::Unsure, 0, {}};
+    }
     return {TextVerdict::Kind::Encoding, 0, "UTF-8"};
   }
   // Values in UTF-8 beside values in a code page: two encodings, of which

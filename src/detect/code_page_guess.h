@@ -81,9 +81,10 @@ struct GuessModel {
   // it names none.
   double otherMultiBytePrior = 4.0;
   // How many characters beyond ASCII a text in well-formed UTF-8 must have,
-  // in the distinct words weighed, to be named UTF-8; with fewer it may be
-  // a code page's text that happens to be, and is unsure. The chance of
-  // that is about a fourth for each character in capitals of 1250.
+  // in the distinct words weighed, to be named UTF-8 whatever they are;
+  // with fewer it may be a code page's text that happens to be, and is
+  // named UTF-8 only where its characters read as writing. The chance is
+  // about a fourth for each character in capitals of 1250.
   std::size_t leastUtf8Characters = 4;
   // What a table whose values are in two code pages costs beforehand.
   double mixturePrior = 12.0;
