@@ -56,8 +56,8 @@ struct GuessModel {
   // The share of the whole a sure answer must have: five times less doubt
   // than the least with which a table of its size (under `smallText` bytes
   // of text in its values, or not) was answered wrong in the kinds of
-  // writing the model is tuned on. A small text rests on a few bytes beyond ASCII, and a
-  // model sure of so little is sure too soon.
+  // writing the model is tuned on. A small text rests on a few bytes beyond
+  // ASCII, and a model sure of so little is sure too soon.
   double sureShare = 0.9999251;
   double smallSureShare = 0.9999841;
   std::size_t smallText = 1024;
