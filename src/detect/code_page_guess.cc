@@ -112,32 +112,56 @@ bool ReadsAsDoubleBytes(std::span<const std::uint8_t> text) {
   return true;
 }
 
+// The character of UTF-8 at `at`: a byte below 0x80 is one.
+struct Utf8Character {
+  std::uint32_t code;
+  std::size_t length;  // bytes taken
+  bool cut;            // short, by the end of the value or of the text
+  bool wellFormed;
+};
+Utf8Character Utf8CharacterAt(std::span<const std::uint8_t> text, std::size_t at) {
+  const std::uint8_t lead = text[at];
+  std::size_t length = 1;
+  std::uint32_t least = 0;
+  if (lead < 0x80) {
+    return {lead, 1, false, true};
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, least = 0x10000;
+  } else {
+    return {lead, 1, false, false};
+  }
+  std::uint32_t code = lead & (0xFF >> (length + 1));
+  std::size_t k = 1;
+  for (; k < length && at + k < text.size() && text[at + k] != '\n'; ++k) {
+    if ((text[at + k] & 0xC0) != 0x80) return {code, k, false, false};
+    code = code << 6 | (text[at + k] & 0x3F);
+  }
+  const bool cut = k < length;
+  const bool wellFormed =
+      cut || (code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF));
+  return {code, k, cut, wellFormed};
+}
+
 // Whether well-formed UTF-8 reads as writing does: no control character,
 // and beside a letter of ASCII only a letter of the Latin script, as in a
 // word. A letter of another script or a sign inside a Latin word is what a
 // code page's letters make of it.
 bool Utf8ReadsAsWriting(std::span<const std::uint8_t> text) {
   for (std::size_t i = 0; i < text.size();) {
-    if (text[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    // The character, or as much of it as the sample kept.
-    const std::size_t length = text[i] >= 0xF0 ? 4 : text[i] >= 0xE0 ? 3 : 2;
-    std::uint32_t code = text[i] & (0xFF >> (length + 1));
-    std::size_t end = i + 1;
-    for (; end < std::min(i + length, text.size()) && (text[end] & 0xC0) == 0x80; ++end) {
-      code = code << 6 | (text[end] & 0x3F);
-    }
-    if (end - i < length) {  // cut short: nothing to judge
-      i = end;
-      continue;
-    }
-    const bool latinLetter = (code >= 0xC0 && code <= 0x24F && code != 0xD7 && code != 0xF7) ||
-                             (code >= 0x1E00 && code <= 0x1EFF);
+    const Utf8Character c = Utf8CharacterAt(text, i);
+    const std::size_t end = i + c.length;
+    const bool latinLetter =
+        (c.code >= 0xC0 && c.code <= 0x24F && c.code != 0xD7 && c.code != 0xF7) ||
+        (c.code >= 0x1E00 && c.code <= 0x1EFF);
     const bool besideAscii =
         (i > 0 && AsciiLetter(text[i - 1])) || (end < text.size() && AsciiLetter(text[end]));
-    if (code < 0xA0 || (besideAscii && !latinLetter)) return false;
+    if (text[i] >= 0x80 && !c.cut && (c.code < 0xA0 || (besideAscii && !latinLetter))) {
+      return false;
+    }
     i = end;
   }
   return true;
@@ -154,33 +178,10 @@ double LogSum(double a, double b) {
 bool IsUtf8(std::span<const std::uint8_t> text) {
   bool beyondAscii = false;
   for (std::size_t i = 0; i < text.size();) {
-    const std::uint8_t lead = text[i];
-    std::size_t length = 1;
-    std::uint32_t least = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, least = 0x10000;
-    } else {
-      return false;
-    }
-    std::uint32_t code = lead & (0xFF >> (length + 1));
-    std::size_t k = 1;
-    for (; k < length && i + k < text.size() && text[i + k] != '\n'; ++k) {
-      if ((text[i + k] & 0xC0) != 0x80) return false;
-      code = code << 6 | (text[i + k] & 0x3F);
-    }
-    const bool cut = k < length;  // by the end of the value or of the text
-    if (!cut && (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
-      return false;
-    }
-    beyondAscii = beyondAscii || !cut;
-    i += k;
+    const Utf8Character c = Utf8CharacterAt(text, i);
+    if (!c.wellFormed) return false;
+    beyondAscii = beyondAscii || (c.code >= 0x80 && !c.cut);
+    i += c.length;
   }
   return beyondAscii;
 }
