@@ -503,14 +503,25 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     best = std::max(best, -cost(reading) / scale);
   }
   std::sort(tongues.rbegin(), tongues.rend());
+  // The table's own language is one for every charset of a script: that of
+  // the script's likeliest answer. Were each charset to take the language
+  // that reads it cheapest, one that misread a letter could take a language
+  // whose model weighs the text's pairs of ASCII lighter, and gain more on
+  // them than the letter cost it.
+  std::array<std::size_t, kScripts> ownLanguage;
+  ownLanguage.fill(SIZE_MAX);
+  for (const auto& leader : leaders) {
+    std::size_t& language = ownLanguage[ScriptIndex(charsets[leader.second].script)];
+    if (language == SIZE_MAX) language = groups[groupOf[leader.second]].language;
+  }
   for (const auto& leader : leaders) {
     const std::size_t charset = leader.second;
-    // The charset's own language, read as a whole before. Its readings
-    // follow one another.
+    // The charset's reading as the own language, read as a whole before.
+    // A charset's readings follow one another.
+    const std::size_t language = ownLanguage[ScriptIndex(charsets[charset].script)];
     auto own = readings.begin() + static_cast<std::ptrdiff_t>(FirstReadingOf(charset));
-    for (auto other = own; other != readings.end() && other->charset == charset; ++other) {
-      if (cost(*other) < cost(*own)) own = other;
-    }
+    while (own != readings.end() && own->charset == charset && own->language != language) ++own;
+    if (own == readings.end() || own->charset != charset) continue;
     if (!own->complete) continue;  // far behind: its whole cost is not known
     valuePairs_.costs(charset, own->language, strayCost, valueCosts_[0]);
     std::vector<double>& values = valueScores_;
