@@ -13,6 +13,13 @@ packages=(cmake make g++ libgtest-dev python3 file zip
           manpages-cs manpages-da manpages-fi manpages-hu manpages-mk manpages-nb manpages-nl
           manpages-pt-br manpages-ro manpages-sr manpages-sv manpages-el manpages-tr manpages-ja
           manpages-zh gnome-user-docs
+          # its glossaries: tests/detect/corpus.py --packages glossaries
+          dict-freedict-eng-ara dict-freedict-eng-bul dict-freedict-eng-ces dict-freedict-eng-dan
+          dict-freedict-eng-deu dict-freedict-eng-ell dict-freedict-eng-spa dict-freedict-eng-fin
+          dict-freedict-eng-fra dict-freedict-eng-hrv dict-freedict-eng-hun dict-freedict-eng-ita
+          dict-freedict-eng-jpn dict-freedict-eng-lit dict-freedict-eng-nor dict-freedict-eng-nld
+          dict-freedict-eng-pol dict-freedict-eng-por dict-freedict-eng-rom dict-freedict-eng-rus
+          dict-freedict-eng-srp dict-freedict-eng-swe dict-freedict-eng-tur
           # the lists of letters: Unicode CLDR's exemplar characters
           unicode-cldr-core)
 missing=()

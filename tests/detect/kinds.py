@@ -453,6 +453,29 @@ def glossaries(rng, langs):
     return out
 
 
+# --- Passages: typing practice, paragraphs of prose to copy ---------------------------------
+
+PARAGRAPHS = "/usr/share/klavaro/{}.paragraphs"
+PASSAGE_FILES = {"pt": "pt_PT"}  # a file's name where it is not the language's
+PASSAGES_PACKAGES = ["klavaro"]
+
+
+def passages(rng, langs):
+    out = {}
+    for lang in langs:
+        path = PARAGRAPHS.format(PASSAGE_FILES.get(lang, lang))
+        if not os.path.exists(path):
+            continue
+        with open(path, encoding="utf-8-sig", errors="replace") as f:
+            text = f.read()
+        found = [s for p in re.split(r"\n\s*\n", text)
+                 for s in re.split(r"(?<=[.!?\u3002\uff1f])\s+", " ".join(p.split()))]
+        strings = [s for s in map(clean, found) if s and "\ufffd" not in s]
+        if strings:
+            out[lang] = prose(rng, strings)
+    return out
+
+
 Kind = collections.namedtuple("Kind", "read packages rule held_out what")
 KINDS = {
     "messages": Kind(messages, [], True, False,
@@ -471,9 +494,12 @@ KINDS = {
     "tutorials": Kind(tutorials, TUTORIALS_PACKAGES, True, False,
                       "tutorials: vim's lessons (vimtutor), instructions to the reader; the "
                       "threshold's tuning (held out until its wrong answers were looked at)"),
-    "glossaries": Kind(glossaries, GLOSSARIES_PACKAGES, True, True,
+    "glossaries": Kind(glossaries, GLOSSARIES_PACKAGES, True, False,
                        "glossaries: an English word and its translations (FreeDict's "
-                       "dictionaries); held out"),
+                       "dictionaries); the threshold's tuning (held out until its wrong answers "
+                       "were looked at)"),
+    "passages": Kind(passages, PASSAGES_PACKAGES, True, True,
+                     "passages: paragraphs of prose to copy (klavaro's typing lessons); held out"),
     "sayings": Kind(sayings, SAYINGS_PACKAGES, True, False,
                     "sayings: fortune cookies, proverbs and quotations (fortunes-*); the rules' "
                     "tuning, beside names"),

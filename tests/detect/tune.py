@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Chooses the detection model's constants (GuessModel in src/detect/code_page_guess.h) on the
-corpora of the tuning kinds (word lists, names, sayings, labels, tutorials), which neither the
-letter-pair models (program messages) nor the held-out figures (docs, glossaries) are made from.
+corpora of the tuning kinds (word lists, names, sayings, labels, tutorials, glossaries), which
+neither the letter-pair models (program messages) nor the held-out figures (docs, passages) are
+made from.
 It never reads another kind.
 
     cmake --build build/release --target guess_shares
@@ -26,7 +27,7 @@ import tempfile
 
 import corpus
 
-KINDS = ("words", "names", "sayings", "labels", "tutorials")
+KINDS = ("words", "names", "sayings", "labels", "tutorials", "glossaries")
 GRID = dict(temperature=(1,), unknownPairCost=(8,), multiBytePairCost=(4,),
             uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
             awayPagePrior=(11, 12, 13, 14, 15), evidencePairs=(100,), asciiWeight=(0.1, 0.3),
