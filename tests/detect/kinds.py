@@ -470,9 +470,12 @@ def passages(rng, langs):
             text = f.read()
         found = [s for p in re.split(r"\n\s*\n", text)
                  for s in re.split(r"(?<=[.!?\u3002\uff1f])\s+", " ".join(p.split()))]
-        strings = [s for s in map(clean, found) if s and "\ufffd" not in s]
-        if strings:
-            out[lang] = prose(rng, strings)
+        sentences = sample(rng, (s for s in map(clean, found) if s and "\ufffd" not in s))
+        # Few of a passage's sentences are as short as a name: its clauses are.
+        clauses = sample(rng, map(clean, (c for s in sentences
+                                          for c in re.split(r"\s*[,;:()\u2014\u2013]\s*", s))))
+        if sentences:
+            out[lang] = Writing(short(clauses, 6), short(clauses, 3), sentences, len(sentences))
     return out
 
 
