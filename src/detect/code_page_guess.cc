@@ -394,7 +394,8 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // at most six home pages mixed, and a table of several languages per
   // answer.
   std::vector<Hypothesis> hypotheses;
-  hypotheses.reserve(readings.size() + 3 + 15 + model_.multilingualAnswers);
+  hypotheses.reserve(readings.size() + 3 + 15 * model_.mixtureLanguages +
+                     model_.multilingualAnswers);
   for (std::size_t r = 0; r < readings.size(); ++r) {
     const ReadingCost& reading = readings[r];
     const int group = groupOf[reading.charset];
@@ -445,44 +446,62 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
            scale;
   };
 
+  // The languages, likeliest first, by their best reading.
+  std::vector<std::pair<double, std::size_t>>& tongues = tongues_;  // best score, language
+  tongues.clear();
+  for (std::size_t l = 0; l < models.size(); ++l) tongues.push_back({-HUGE_VAL, l});
+  for (const ReadingCost& reading : readings) {
+    double& best = tongues[reading.language].first;
+    best = std::max(best, -cost(reading) / scale);
+  }
+  std::sort(tongues.rbegin(), tongues.rend());
+
   // Two code pages mixed, value by value: a table some rows of which one
   // program wrote, and some another, in two of the pages its language is
-  // written in. Read as the likeliest language, each pair of them.
-  const std::size_t language = likeliest->language;
-  std::vector<std::size_t>& homes = homes_;  // charsets
-  homes.clear();
-  for (const ReadingCost& reading : readings) {
-    const auto& pages = models[language].homePages;
-    if (reading.language == language && charsets[reading.charset].codePage != 0 &&
-        std::find(pages.begin(), pages.end(), charsets[reading.charset].codePage) != pages.end()) {
-      homes.push_back(reading.charset);
-    }
-  }
-  valueCosts_.resize(std::max<std::size_t>(homes.size(), 1));
-  for (std::size_t h = 0; h < homes.size(); ++h) {
-    valuePairs_.costs(homes[h], language, strayCost, valueCosts_[h]);
-  }
-  // Read value by value, a page's whole cost is not needed: a page far
-  // behind as a whole, whose reading was given up on, may well read the
-  // values the other reads worst. The values of ASCII alone read alike in
-  // every page.
-  double plain = -model_.asciiWeight * static_cast<double>(likeliest->lowCost) / scale;
-  if (!homes.empty()) {
-    for (const ValueCost& value : valueCosts_[0]) {
-      plain += model_.asciiWeight * static_cast<double>(value.low) / scale;
-    }
-  }
-  for (std::size_t a = 0; a < homes.size(); ++a) {
-    for (std::size_t b = a + 1; b < homes.size(); ++b) {
-      if (groupOf[homes[a]] == groupOf[homes[b]]) continue;
-      double mixed = plain;
-      for (std::size_t v = 0; v < valueCosts_[a].size(); ++v) {
-        mixed +=
-            LogSum(valueScore(valueCosts_[a][v]), valueScore(valueCosts_[b][v])) + std::log(0.5);
+  // written in. Read as each of the likeliest languages, each pair of its
+  // pages: where the text is two pages mixed, no one page reads it well, and
+  // the likeliest single reading may well be of another language.
+  for (std::size_t t = 0; t < std::min(model_.mixtureLanguages, tongues.size()); ++t) {
+    const std::size_t language = tongues[t].second;
+    std::vector<std::size_t>& homes = homes_;  // charsets
+    homes.clear();
+    std::uint64_t lowCost = 0;  // the same in every reading of the language
+    for (const ReadingCost& reading : readings) {
+      if (reading.language != language) continue;
+      lowCost = reading.lowCost;
+      const auto& pages = models[language].homePages;
+      if (charsets[reading.charset].codePage != 0 &&
+          std::find(pages.begin(), pages.end(), charsets[reading.charset].codePage) !=
+              pages.end()) {
+        homes.push_back(reading.charset);
       }
-      hypotheses.push_back(
-          {mixed - prior(homes[a], language) - prior(homes[b], language) - model_.mixturePrior,
-           -1});
+    }
+    std::vector<const std::vector<ValueCost>*>& homeCosts = homeCosts_;
+    homeCosts.clear();
+    for (const std::size_t home : homes) {
+      homeCosts.push_back(&valuePairs_.costs(home, language, strayCost));
+    }
+    // Read value by value, a page's whole cost is not needed: a page far
+    // behind as a whole, whose reading was given up on, may well read the
+    // values the other reads worst. The pairs below 0x80 read alike in
+    // every page, a value's as the whole text's.
+    const double plain = -model_.asciiWeight * static_cast<double>(lowCost) / scale;
+    const auto highScore = [&](const ValueCost& value) {
+      return -static_cast<double>(value.high) / scale;
+    };
+    for (std::size_t a = 0; a < homes.size(); ++a) {
+      for (std::size_t b = a + 1; b < homes.size(); ++b) {
+        if (groupOf[homes[a]] == groupOf[homes[b]]) continue;
+        double mixed = plain;
+        const std::vector<ValueCost>& as = *homeCosts[a];
+        const std::vector<ValueCost>& bs = *homeCosts[b];
+        for (std::size_t v = 0; v < as.size(); ++v) {
+          mixed += LogSum(highScore(as[v]), highScore(bs[v])) + std::log(0.5);
+        }
+        hypotheses.push_back(
+            {mixed - prior(homes[a], language) - prior(homes[b], language) - model_.mixturePrior,
+             -1});
+      }
     }
   }
 
@@ -496,13 +515,6 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   }
   std::sort(leaders.rbegin(), leaders.rend());
   leaders.resize(std::min<std::size_t>(leaders.size(), model_.multilingualAnswers));
-  std::vector<std::pair<double, std::size_t>> tongues;  // best score, language
-  for (std::size_t l = 0; l < models.size(); ++l) tongues.push_back({-HUGE_VAL, l});
-  for (const ReadingCost& reading : readings) {
-    double& best = tongues[reading.language].first;
-    best = std::max(best, -cost(reading) / scale);
-  }
-  std::sort(tongues.rbegin(), tongues.rend());
   // The table's own language is one for every charset of a script: that of
   // the script's likeliest answer. Were each charset to take the language
   // that reads it cheapest, one that misread a letter could take a language
@@ -523,11 +535,11 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     while (own != readings.end() && own->charset == charset && own->language != language) ++own;
     if (own == readings.end() || own->charset != charset) continue;
     if (!own->complete) continue;  // far behind: its whole cost is not known
-    valuePairs_.costs(charset, own->language, strayCost, valueCosts_[0]);
+    const std::vector<ValueCost>& ownCosts = valuePairs_.costs(charset, own->language, strayCost);
     std::vector<double>& values = valueScores_;
-    values.resize(valueCosts_[0].size());
+    values.resize(ownCosts.size());
     double whole = -cost(*own) / scale;
-    for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(valueCosts_[0][v]);
+    for (std::size_t v = 0; v < values.size(); ++v) whole -= valueScore(ownCosts[v]);
     // The page is the one the table's own language is written in: the
     // names from abroad are written in it, not it in theirs. And half its
     // values are in that language; the other languages share the rest.
@@ -543,14 +555,14 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     }
     const double ownShare = others.empty() ? 1.0 : model_.multilingualOwnShare;
     for (std::size_t v = 0; v < values.size(); ++v) {
-      values[v] = std::log(ownShare) + valueScore(valueCosts_[0][v]);
+      values[v] = std::log(ownShare) + valueScore(ownCosts[v]);
     }
     const double otherShare =
         std::log((1 - ownShare) / static_cast<double>(std::max<std::size_t>(others.size(), 1)));
     for (const std::size_t language : others) {
-      valuePairs_.costs(charset, language, strayCost, valueCosts_[0]);
+      const std::vector<ValueCost>& costs = valuePairs_.costs(charset, language, strayCost);
       for (std::size_t v = 0; v < values.size(); ++v) {
-        values[v] = LogSum(values[v], otherShare + valueScore(valueCosts_[0][v]));
+        values[v] = LogSum(values[v], otherShare + valueScore(costs[v]));
       }
     }
     double score = whole - home - model_.multilingualPrior +

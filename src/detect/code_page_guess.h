@@ -58,7 +58,7 @@ struct GuessModel {
   // of text in its values, or not) was answered wrong in the kinds of
   // writing the model is tuned on. A small text rests on a few bytes beyond
   // ASCII, and a model sure of so little is sure too soon.
-  double sureShare = 0.9999251;
+  double sureShare = 0.9996993;
   double smallSureShare = 0.9999841;
   std::size_t smallText = 1024;
   // What a pair with a byte beyond ASCII costs in a script no model reads,
@@ -86,8 +86,10 @@ struct GuessModel {
   // named UTF-8 only where its characters read as writing. The chance is
   // about a fourth for each character in capitals of 1250.
   std::size_t leastUtf8Characters = 4;
-  // What a table whose values are in two code pages costs beforehand.
+  // What a table whose values are in two code pages costs beforehand, and
+  // in how many of the likeliest languages it is read so.
   double mixturePrior = 12.0;
+  std::size_t mixtureLanguages = 2;
   // How many of the likeliest answers are read as a table of several
   // languages, in how many of the likeliest languages, what that costs
   // beforehand, and the share of its values in its own language.
@@ -154,9 +156,10 @@ class CodePageGuesser {
   // Reused from text to text.
   std::unordered_set<std::string_view> seen_;
   std::vector<std::uint8_t> distinct_;
-  std::vector<std::vector<ValueCost>> valueCosts_;
+  std::vector<const std::vector<ValueCost>*> homeCosts_;
   std::vector<double> valueScores_;
   std::vector<std::size_t> homes_;
+  std::vector<std::pair<double, std::size_t>> tongues_;
   std::vector<std::size_t> otherLanguages_;
   std::vector<AnswerShare> shares_;
   // What each reading's code page costs beforehand for its language.

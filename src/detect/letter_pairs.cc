@@ -15,6 +15,11 @@ constexpr std::uint8_t kPunctuation = 2;
 constexpr std::uint8_t kSymbol = 3;
 constexpr std::uint8_t kFirstLetter = 4;
 constexpr std::uint8_t kNeverUsed = 255;
+// What a sign beyond ASCII costs at most on top of being a sign, unless no
+// writing has it beside a letter: the models learn from program messages,
+// which hold few of the signs tables do (¤, ½, ±, ×), and which sign a byte
+// is (865's ¤ or 850's ») must not weigh like a word of letters.
+constexpr std::uint8_t kSignCap = 20;
 
 // For one charset and one language: the model's symbol for each byte, what
 // a letter beyond the alphabet costs on top, and what kind of character it
@@ -77,10 +82,12 @@ SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& mode
       // a symbol costs what it does among symbols.
       const auto sign =
           std::lower_bound(kSymbolSigns.begin(), kSymbolSigns.end(), charset.reads[i]);
-      map.extra[0x80 + i] =
-          seen == 0xFFFE && sign != kSymbolSigns.end() && *sign == charset.reads[i]
-              ? kSymbolCosts[sign - kSymbolSigns.begin()]
-              : kNeverUsed;
+      if (seen == 0xFFFE && sign != kSymbolSigns.end() && *sign == charset.reads[i]) {
+        const std::uint8_t cost = kSymbolCosts[sign - kSymbolSigns.begin()];
+        map.extra[0x80 + i] = (kind & kAlien) != 0 ? cost : std::min(cost, kSignCap);
+      } else {
+        map.extra[0x80 + i] = kNeverUsed;
+      }
     } else if (const auto at = std::lower_bound(model.alphabet.begin(), model.alphabet.end(), seen);
                at != model.alphabet.end() && *at == seen) {
       symbol = static_cast<std::uint8_t>(kFirstLetter + (at - model.alphabet.begin()));
@@ -410,6 +417,7 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   lowEnds_.clear();
   highEnds_.clear();
   for (std::vector<std::uint64_t>& costs : lowCosts_) costs.clear();
+  readingsUsed_ = 0;
   std::size_t valueLow = 0, valueHigh = 0;  // where the value's pairs begin
   bool high = false;
   std::uint8_t previous = ' ';
@@ -439,16 +447,26 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   if (!text.empty() && text.back() != '\n') end();
 }
 
-void ValuePairs::costs(std::size_t charset, std::size_t language, std::uint32_t strayCost,
-                       std::vector<ValueCost>& costs) {
+const std::vector<ValueCost>& ValuePairs::costs(std::size_t charset, std::size_t language,
+                                                std::uint32_t strayCost) {
+  if (lowCosts_.size() != LanguageModels().size() || lowStray_ != strayCost) {
+    lowCosts_.assign(LanguageModels().size(), {});
+    lowStray_ = strayCost;
+    readingsUsed_ = 0;
+  }
+  for (std::size_t r = 0; r < readingsUsed_; ++r) {
+    if (readings_[r].charset == charset && readings_[r].language == language) {
+      return readings_[r].values;
+    }
+  }
+  if (readingsUsed_ == readings_.size()) readings_.emplace_back();
+  Reading& reading = readings_[readingsUsed_++];
+  reading.charset = charset;
+  reading.language = language;
   const Pairing& pairing = PairingOf(charset, language);
   const auto cost = [&](const Pair& pair) {
     return PairCost(pairing, pair.first, pair.second, strayCost);
   };
-  if (lowCosts_.size() != LanguageModels().size() || lowStray_ != strayCost) {
-    lowCosts_.assign(LanguageModels().size(), {});
-    lowStray_ = strayCost;
-  }
   std::vector<std::uint64_t>& lows = lowCosts_[language];
   if (lows.empty() && !lowEnds_.empty()) {
     std::size_t at = 0;
@@ -458,6 +476,7 @@ void ValuePairs::costs(std::size_t charset, std::size_t language, std::uint32_t 
       lows.push_back(low);
     }
   }
+  std::vector<ValueCost>& costs = reading.values;
   costs.clear();
   std::size_t at = 0;
   for (std::size_t v = 0; v < highEnds_.size(); ++v) {
@@ -465,6 +484,7 @@ void ValuePairs::costs(std::size_t charset, std::size_t language, std::uint32_t 
     for (; at < highEnds_[v]; ++at) high += cost(high_[at]);
     costs.push_back({lows[v], high});
   }
+  return costs;
 }
 
 }  // namespace tablemark

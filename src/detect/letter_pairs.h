@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -140,15 +141,25 @@ struct ValueCost {
 class ValuePairs {
  public:
   void read(std::span<const std::uint8_t> text);
-  // The values' costs read in `charset` as `language`, in order. The pairs
-  // below 0x80 read alike in every charset: a language's are counted once.
-  void costs(std::size_t charset, std::size_t language, std::uint32_t strayCost,
-             std::vector<ValueCost>& costs);
+  // The values' costs read in `charset` as `language`, in order, kept until
+  // the next text: a text's mixtures and its languages ask for some of the
+  // same readings. The pairs below 0x80 read alike in every charset: a
+  // language's are counted once.
+  const std::vector<ValueCost>& costs(std::size_t charset, std::size_t language,
+                                      std::uint32_t strayCost);
 
  private:
   struct Pair {
     std::uint8_t first, second;
   };
+  struct Reading {
+    std::size_t charset, language;
+    std::vector<ValueCost> values;
+  };
+  // The readings asked for since the last text; a deque, so that the costs
+  // handed out stay where they are.
+  std::deque<Reading> readings_;
+  std::size_t readingsUsed_ = 0;
   std::vector<Pair> low_, high_;                   // value after value
   std::vector<std::uint32_t> lowEnds_, highEnds_;  // where each value's pairs end
   // Each language's costs of the values' pairs below 0x80, once counted.

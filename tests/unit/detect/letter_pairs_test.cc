@@ -30,10 +30,10 @@ std::size_t LanguageOf(std::string_view code) {
 std::vector<std::uint64_t> Costs(ValuePairs& pairs, std::string_view text, std::size_t charset,
                                  std::size_t language) {
   pairs.read({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  std::vector<ValueCost> costs;
-  pairs.costs(charset, language, 90, costs);
   std::vector<std::uint64_t> flat;
-  for (const ValueCost& cost : costs) flat.insert(flat.end(), {cost.low, cost.high});
+  for (const ValueCost& cost : pairs.costs(charset, language, 90)) {
+    flat.insert(flat.end(), {cost.low, cost.high});
+  }
   return flat;
 }
 
@@ -92,12 +92,12 @@ TEST(ScoreReadings, GivingUpLosesNoReadingWithinReach) {
     double best = HUGE_VAL;
     ValuePairs values;
     values.read(texts[t]);
-    std::vector<ValueCost> costs;
     for (const ReadingCost& reading : all) {
       best = std::min(best, weighed(reading));
-      values.costs(reading.charset, reading.language, 90, costs);
       std::uint64_t high = 0;
-      for (const ValueCost& value : costs) high += value.high;
+      for (const ValueCost& value : values.costs(reading.charset, reading.language, 90)) {
+        high += value.high;
+      }
       EXPECT_EQ(high, reading.cost - reading.lowCost)
           << "text " << t << ", reading " << reading.charset;
     }
