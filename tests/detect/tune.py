@@ -2,7 +2,8 @@
 """Chooses the detection model's constants (GuessModel in src/detect/code_page_guess.h) on the
 corpora of the tuning kinds (word lists, names, sayings, labels, tutorials, glossaries), which
 neither the letter-pair models (program messages) nor the held-out figures (docs, passages) are
-made from.
+made from, and on the messages kind (other translation domains than the models'), where a sure
+answer must not be wrong either.
 It never reads another kind.
 
     cmake --build build/release --target guess_shares
@@ -27,7 +28,9 @@ import tempfile
 
 import corpus
 
-KINDS = ("words", "names", "sayings", "labels", "tutorials", "glossaries")
+# The tuning kinds, and the training kind: a sure answer must not be wrong on the models' own
+# kind of writing either.
+KINDS = ("words", "names", "sayings", "labels", "tutorials", "glossaries", "messages")
 GRID = dict(temperature=(1,), unknownPairCost=(8,), multiBytePairCost=(4,),
             uchardetStrong=(8,), uchardetWeak=(1,), mixturePrior=(12,), strayCost=(9,),
             awayPagePrior=(11, 12, 13, 14, 15), evidencePairs=(100,), asciiWeight=(0.1, 0.3),
