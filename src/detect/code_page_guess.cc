@@ -391,8 +391,8 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
     }
   }
   // The readings, a script no model reads, two multi-byte encodings, two of
-  // at most six home pages mixed, and a table of several languages per
-  // answer.
+  // at most six home pages mixed in each of the likeliest languages, and a
+  // table of several languages per answer.
   std::vector<Hypothesis> hypotheses;
   hypotheses.reserve(readings.size() + 3 + 15 * model_.mixtureLanguages +
                      model_.multilingualAnswers);
