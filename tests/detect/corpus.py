@@ -182,20 +182,27 @@ def run_program(opts, folder):
     else:
         env = dict(os.environ, LC_ALL="C.UTF-8")
         command = [os.path.abspath(opts.program), "--detect", folder]
-    try:
-        run = subprocess.run(command, env=env, capture_output=True, stdin=subprocess.DEVNULL,
-                             timeout=600)
-    finally:
-        if opts.wine_prefix:
-            subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL)
+    # Output goes to files: a pipe could be held open by a process Wine starts
+    # (its services), and the run would never seem to end.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        try:
+            run = subprocess.run(command, env=env, stdout=out, stderr=err,
+                                 stdin=subprocess.DEVNULL, timeout=600)
+        finally:
+            if opts.wine_prefix:
+                subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL)
+                subprocess.run(["wineserver", "-w"], env=env, stdin=subprocess.DEVNULL, timeout=120)
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
     lines, bad = {}, []
-    for line in run.stdout.decode("utf-8", "replace").splitlines():
+    for line in stdout.decode("utf-8", "replace").splitlines():
         parts = line.rstrip("\r").split("\t")
         if len(parts) == 3 and parts[0] not in lines:
             lines[parts[0]] = parts[1:]
         else:
             bad.append(line)
-    return lines, bad, run.returncode, run.stderr.decode("utf-8", "replace")
+    return lines, bad, run.returncode, stderr.decode("utf-8", "replace")
 
 
 class Uchardet:
