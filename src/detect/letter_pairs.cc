@@ -33,6 +33,7 @@ constexpr std::uint8_t kLetter = 1;   // of the language's alphabet
 constexpr std::uint8_t kAlien = 2;    // no word of the language has it (see Alien)
 constexpr std::uint8_t kSmall = 4;    // a small letter
 constexpr std::uint8_t kCapital = 8;  // a capital letter
+constexpr std::uint8_t kPiece = 16;   // a piece of a drawn frame (see Piece)
 
 // Whether a character of a charset can stand beside the letters of a
 // language's words. A name from abroad brings letters of its own script, a
@@ -61,6 +62,15 @@ bool Alien(char16_t c, bool letter, Script script) {
   return of != script;
 }
 
+// Whether a character is a piece of a drawing that has others beside it: a
+// frame's corners, crossings and lines across, a shaded block, an
+// integral's halves. One alone among the words of a text is what a wrong
+// page makes of a letter or a sign. (A frame's sides, │ and ║, stand alone
+// on each line it frames.)
+bool Piece(char16_t c) {
+  return ((c >= 0x2500 && c <= 0x259F) || c == 0x2320 || c == 0x2321) && c != 0x2502 && c != 0x2551;
+}
+
 SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& model) {
   SymbolMap map;
   for (int b = 'a'; b <= 'z'; ++b) {
@@ -74,6 +84,7 @@ SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& mode
     const bool letter = charset.letters[i] == '1';
     std::uint8_t& kind = map.kind[0x80 + i];
     if (charset.reads[i] != 0xFFFF && Alien(charset.reads[i], letter, model.script)) kind |= kAlien;
+    if (Piece(charset.reads[i])) kind |= kPiece;
     if (letter) kind |= charset.reads[i] == seen ? kSmall : kCapital;
     std::uint8_t& symbol = map.symbol[0x80 + i];
     if (seen >= 0xFFFE) {
@@ -148,6 +159,8 @@ inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::u
       (((b & kAlien) != 0) && ((a & kLetter) != 0))) {
     return cost + kNeverUsed;
   }
+  // A piece of a drawing after no other costs what it does in full.
+  if ((b & kPiece) != 0 && (a & kPiece) == 0) return Bounded(cost, stray) + map.extra[second];
   // A capital after a small letter of the same word is as rare in writing
   // as a stray sign, and as common where a page reads a small letter as one.
   return Bounded(cost + map.extra[second], stray) +

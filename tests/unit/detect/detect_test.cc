@@ -264,5 +264,24 @@ TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
   }
 }
 
+// A sign that another page reads as a piece of a drawn frame tells the two
+// apart: no frame has a piece alone among words. In 850 "§ 12", in 437 "⌡ 12";
+// the rest reads alike in both.
+TEST(CodePageGuess, LonePieceOfAFrameIsNoSign) {
+  const Bytes paragraph = Text(
+      "Die Gr\x94\xE1"
+      "e der R\x84ume richtet sich nach \xF5 12 der Verordnung: "
+      "f\x81r jeden Arbeitsplatz m\x81ssen gen\x81gend Fl\x84"
+      "che und Luft bleiben, "
+      "und die T\x81ren \x94"
+      "ffnen sich nach au\xE1"
+      "en.\n");
+  Bytes text;
+  for (int i = 0; i < 8; ++i) text.insert(text.end(), paragraph.begin(), paragraph.end());
+  testing::FakeLibraries libraries;
+  CodePageGuesser guesser(libraries);
+  EXPECT_EQ(guesser.guess(text, -1).codePage, 850) << "0: unsure";
+}
+
 }  // namespace
 }  // namespace tablemark
