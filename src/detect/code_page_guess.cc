@@ -69,6 +69,56 @@ const DetectorAnswer* AnswerNamed(std::string_view name) {
   return nullptr;
 }
 
+// Whether `answer` names `charset`.
+bool Names(const DetectorAnswer& answer, const SingleByteCharset& charset) {
+  return answer.kind != DetectorAnswer::MultiByte &&
+         (answer.charset.empty() ? charset.codePage == answer.codePage
+                                 : charset.name == answer.charset);
+}
+
+// Whether uchardet names each charset where it is strong.
+const std::vector<bool>& NamedStrongly() {
+  static const std::vector<bool> strongly = [] {
+    std::vector<bool> made;
+    for (const SingleByteCharset& charset : SingleByteCharsets()) {
+      made.push_back(
+          std::any_of(std::begin(kAnswers), std::end(kAnswers), [&](const DetectorAnswer& answer) {
+            return answer.kind == DetectorAnswer::Strong && Names(answer, charset);
+          }));
+    }
+    return made;
+  }();
+  return strongly;
+}
+
+// Whether uchardet's answer, whatever it is, leaves the verdict as it is:
+// the likeliest answer sure whichever reading it favours, or none sure
+// whichever. `weights`: each answer's weight of the `whole`; `boosts`: what
+// uchardet naming it would multiply it by; a multi-byte encoding named
+// would take `dropped` away from the whole and add at most `added`.
+bool AnswerMoot(std::span<const double> weights, std::span<const double> boosts, double whole,
+                double dropped, double added, double sure) {
+  if (weights.empty()) return false;
+  const std::size_t top =
+      static_cast<std::size_t>(std::max_element(weights.begin(), weights.end()) - weights.begin());
+  // A hair of safety against rounding: the shares are reckoned anew.
+  const double least = sure * (1 + 1e-9), most = sure * (1 - 1e-9);
+  if (weights[top] >= least * whole) {
+    if (weights[top] < least * (whole + added)) return false;
+    for (std::size_t g = 0; g < weights.size(); ++g) {
+      if (g != top && weights[top] < least * (whole + (boosts[g] - 1) * weights[g])) return false;
+    }
+    return true;
+  }
+  if (weights[top] >= most * (whole - dropped) || added >= most * (whole - dropped + added)) {
+    return false;
+  }
+  for (std::size_t g = 0; g < weights.size(); ++g) {
+    if (boosts[g] * weights[g] >= most * (whole + (boosts[g] - 1) * weights[g])) return false;
+  }
+  return true;
+}
+
 bool HasHighBytes(std::span<const std::uint8_t> text) {
   return std::any_of(text.begin(), text.end(), [](std::uint8_t b) { return b >= 0x80; });
 }
@@ -262,9 +312,10 @@ TextVerdict CodePageGuesser::guess(std::span<const std::uint8_t> text,
   }
   pairs_.count(distinct_);
   valuePairs_.read(distinct_);
-  weigh(text, markedCodePage);
+  const double sure = textBytes < model_.smallText ? model_.smallSureShare : model_.sureShare;
+  weigh(text, markedCodePage, sure);
   const AnswerShare& best = shares_.front();
-  if (best.share < (textBytes < model_.smallText ? model_.smallSureShare : model_.sureShare)) {
+  if (best.share < sure) {
     return {TextVerdict::Kind::Unsure, 0, {}};
   }
   // Letters about equally common are a list of them, not writing in a
@@ -296,7 +347,8 @@ bool CodePageGuesser::readsAsList(bool latin) const {
   return static_cast<double>(most) * kinds < model_.leastPeak * total;
 }
 
-void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage) {
+void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage,
+                            double sure) {
   const auto charsets = SingleByteCharsets();
   const auto models = LanguageModels();
   // Costs are in tenths of a nat. Beyond some pairs the evidence saturates:
@@ -337,42 +389,22 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
                : model_.awayPagePrior;
   };
 
-  // uchardet's answer: evidence for the readings it stands for.
-  // It reads the text as it is: a multi-byte encoding's characters do not
-  // stop at the places words do for the letter pairs.
-  const DetectorAnswer* answer = AnswerNamed(detector_.detect(text));
-  int answerGroup = -1;
-  std::size_t answerReading = SIZE_MAX;  // where the readings' search goes next
-  if (answer != nullptr && answer->kind != DetectorAnswer::MultiByte) {
-    for (std::size_t c = 0; c < charsets.size(); ++c) {
-      if (answer->charset.empty() ? charsets[c].codePage == answer->codePage
-                                  : charsets[c].name == answer->charset) {
-        answerGroup = groupOf[c];
-        answerReading = FirstReadingOf(alike[c]);
-      }
-    }
-  }
   // What uchardet's answer is worth grows with the text it saw.
-  const bool multiByte = answer != nullptr && answer->kind == DetectorAnswer::MultiByte;
   const double evidence =
       std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.uchardetFullEvidence);
-  const double answerWeight =
-      evidence * (answer != nullptr && answer->kind != DetectorAnswer::Weak ? model_.uchardetStrong
-                                                                            : model_.uchardetWeak);
 
   const auto strayCost = static_cast<std::uint32_t>(10.0 * model_.strayCost);
-  // Weighed first, the reading that won the last text of the script
-  // uchardet names: a directory may hold tables of several scripts.
+  // Weighed first, the reading that won the last text, then the one that
+  // won the last text of another script: a directory may hold tables of
+  // several scripts.
   std::size_t first = lastWinner_;
-  if (answerGroup >= 0) {
-    const std::size_t script = ScriptIndex(charsets[groups[answerGroup].charset].script);
-    if (lastWinnerOf_[script] != SIZE_MAX) first = lastWinnerOf_[script];
-  }
   // A reading that much behind the likeliest has no share worth counting.
-  const std::vector<ReadingCost> readings =
-      ScoreReadings(pairs_, strayCost, model_.asciiWeight, 30.0 * scale, first, answerReading,
-                    alike, pairFloors_);
-  lastWinner_ = lastWinnerOf_[ScriptIndex(charsets[readings[first].charset].script)] = first;
+  const std::vector<ReadingCost> readings = ScoreReadings(
+      pairs_, strayCost, model_.asciiWeight, 30.0 * scale, first, otherWinner_, alike, pairFloors_);
+  if (charsets[readings[first].charset].script != charsets[readings[lastWinner_].charset].script) {
+    otherWinner_ = lastWinner_;
+  }
+  lastWinner_ = first;
   // What a reading costs. The pairs below 0x80 read alike in every charset,
   // and in tables they are codes, numbers and words in English as often as
   // words of the table's language: they count for the language, but less.
@@ -399,8 +431,7 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   for (std::size_t r = 0; r < readings.size(); ++r) {
     const ReadingCost& reading = readings[r];
     const int group = groupOf[reading.charset];
-    const double score =
-        -cost(reading) / scale - readingPriors_[r] + (group == answerGroup ? answerWeight : 0.0);
+    const double score = -cost(reading) / scale - readingPriors_[r];
     hypotheses.push_back({score, group});
     if (score > groups[group].best) {
       groups[group].best = score;
@@ -428,14 +459,9 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // is (a short text in Big5 is GB18030 to it now and then), and now and
   // then reads a short text in GBK as UTF-8, which in Thai's page reads as
   // letter soup of a big alphabet.
-  if (multiByte) {
-    groups.push_back({0, true, answer});
-    hypotheses.push_back({doubleBytes + answerWeight, static_cast<int>(groups.size() - 1)});
-    const double which =
-        model_.uchardetStrong *
-        std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.multiByteFullEvidence);
-    hypotheses.push_back({doubleBytes + answerWeight - which - model_.otherMultiBytePrior, -1});
-  } else if (ReadsAsDoubleBytes(text)) {
+  std::size_t otherDoubleBytes = SIZE_MAX;  // that hypothesis, if any
+  if (ReadsAsDoubleBytes(text)) {
+    otherDoubleBytes = hypotheses.size();
     hypotheses.push_back({doubleBytes - model_.otherMultiBytePrior, -1});
   }
 
@@ -565,22 +591,69 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
         values[v] = LogSum(values[v], otherShare + valueScore(costs[v]));
       }
     }
-    double score = whole - home - model_.multilingualPrior +
-                   (groupOf[charset] == answerGroup ? answerWeight : 0.0);
+    double score = whole - home - model_.multilingualPrior;
     for (const double value : values) score += value;
     hypotheses.push_back({score, groupOf[charset]});
   }
 
-  // Each answer's share of the whole.
+  // uchardet's answer, evidence for the readings it stands for: asked only
+  // where it could change the verdict, as it takes more time than the rest.
+  // It reads the text as it is: a multi-byte encoding's characters do not
+  // stop at the places words do for the letter pairs.
   double most = -HUGE_VAL;
   for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
-  double whole = 0;
-  for (const Hypothesis& h : hypotheses) {
-    if (h.score - most < kNegligible) continue;
-    const double weight = std::exp(h.score - most);
-    whole += weight;
-    if (h.group >= 0) groups[static_cast<std::size_t>(h.group)].share += weight;
+  const auto weighGroups = [&] {
+    for (Group& group : groups) group.share = 0;
+    double whole = 0;
+    for (const Hypothesis& h : hypotheses) {
+      if (h.score - most < kNegligible) continue;
+      const double weight = std::exp(h.score - most);
+      whole += weight;
+      if (h.group >= 0) groups[static_cast<std::size_t>(h.group)].share += weight;
+    }
+    return whole;
+  };
+  double whole = weighGroups();
+  const double strong = evidence * model_.uchardetStrong;
+  const double weak = evidence * model_.uchardetWeak;
+  std::vector<double>& weights = groupWeights_;
+  std::vector<double>& boosts = groupBoosts_;
+  weights.clear();
+  for (const Group& group : groups) weights.push_back(group.share);
+  boosts.assign(groups.size(), std::exp(weak));
+  for (std::size_t c = 0; c < charsets.size(); ++c) {
+    if (NamedStrongly()[c]) boosts[static_cast<std::size_t>(groupOf[c])] = std::exp(strong);
   }
+  const double dropped =
+      otherDoubleBytes == SIZE_MAX ? 0.0 : std::exp(hypotheses[otherDoubleBytes].score - most);
+  const double added = 2 * std::exp(doubleBytes + strong - most);
+  if (model_.alwaysAskDetector || !AnswerMoot(weights, boosts, whole, dropped, added, sure)) {
+    const DetectorAnswer* answer = AnswerNamed(detector_.detect(text));
+    if (answer != nullptr && answer->kind == DetectorAnswer::MultiByte) {
+      // The encoding it names, and another: in place of one where it names none.
+      if (otherDoubleBytes != SIZE_MAX) hypotheses[otherDoubleBytes].score = -HUGE_VAL;
+      groups.push_back({0, true, answer});
+      hypotheses.push_back({doubleBytes + strong, static_cast<int>(groups.size() - 1)});
+      const double which =
+          model_.uchardetStrong *
+          std::min(1.0, static_cast<double>(pairs_.highPairCount()) / model_.multiByteFullEvidence);
+      hypotheses.push_back({doubleBytes + strong - which - model_.otherMultiBytePrior, -1});
+    } else if (answer != nullptr) {
+      int answerGroup = -1;
+      for (std::size_t c = 0; c < charsets.size(); ++c) {
+        if (Names(*answer, charsets[c])) answerGroup = groupOf[c];
+      }
+      const double weight = answer->kind == DetectorAnswer::Strong ? strong : weak;
+      for (Hypothesis& h : hypotheses) {
+        h.score += h.group >= 0 && h.group == answerGroup ? weight : 0.0;
+      }
+    }
+    most = -HUGE_VAL;
+    for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
+    whole = weighGroups();
+  }
+
+  // Each answer's share of the whole.
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const Group& group = groups[g];
     TextVerdict verdict;

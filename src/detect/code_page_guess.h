@@ -71,6 +71,10 @@ struct GuessModel {
   // where it is not (a single-byte page of an alphabet several pages share).
   double uchardetStrong = 8.0;
   double uchardetWeak = 1.0;
+  // uchardet takes more time than the rest of the guess, and is asked only
+  // where its answer could change the verdict; the tuning tool asks it
+  // always, for every answer's share.
+  bool alwaysAskDetector = false;
   // How many pairs with a byte beyond ASCII uchardet must have seen for
   // its answer to count in full; fewer count for less. Which double-byte
   // encoding a text is in takes it more: `multiByteFullEvidence`.
@@ -137,7 +141,7 @@ class CodePageGuesser {
  private:
   struct Hypothesis;
   struct Group;
-  void weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage);
+  void weigh(std::span<const std::uint8_t> text, std::int32_t markedCodePage, double sure);
   bool readsAsList(bool latin) const;
 
   CharsetDetector detector_;
@@ -145,14 +149,10 @@ class CodePageGuesser {
   PairCounts pairs_;
   PairFloors pairFloors_;
   ValuePairs valuePairs_;
-  // The reading that won the last text, and the last text of each script
-  // (SIZE_MAX: none yet).
+  // The reading that won the last text, and the one that won the last text
+  // of another script (SIZE_MAX: none yet).
   std::size_t lastWinner_ = 0;
-  std::array<std::size_t, kScripts> lastWinnerOf_ = [] {
-    std::array<std::size_t, kScripts> none;
-    none.fill(SIZE_MAX);
-    return none;
-  }();
+  std::size_t otherWinner_ = SIZE_MAX;
   // Reused from text to text.
   std::unordered_set<std::string_view> seen_;
   std::vector<std::uint8_t> distinct_;
@@ -162,6 +162,7 @@ class CodePageGuesser {
   std::vector<std::pair<double, std::size_t>> tongues_;
   std::vector<std::size_t> otherLanguages_;
   std::vector<AnswerShare> shares_;
+  std::vector<double> groupWeights_, groupBoosts_;
   // What each reading's code page costs beforehand for its language.
   std::vector<double> readingPriors_;
   // What each reading of the last text costs, weighed.

@@ -355,6 +355,10 @@ def main():
     parser.add_argument("--wine-prefix", help="a throwaway WINEPREFIX to run the exe in")
     parser.add_argument("--uchardet-only", action="store_true", help="no program: uchardet alone")
     parser.add_argument("--keep", help="write the corpus into this folder and leave it there")
+    parser.add_argument("--asking-always", metavar="TOOL",
+                        help="build/release/tests/guess_shares, which asks uchardet for every "
+                             "table: the program, which asks it only where its answer could "
+                             "change the verdict, must answer the same")
     parser.add_argument("--seed", type=int, default=1251)
     parser.add_argument("--rule", choices=["on", "safe", "off"],
                         help="whether the pass rule applies (by default: " + ", ".join(
@@ -384,6 +388,10 @@ def main():
               f"{' '.join(short) or '-'}")
         if not opts.uchardet_only:
             lines, bad, status, stderr = run_program(opts, folder)
+        if opts.asking_always:
+            out = subprocess.run([os.path.abspath(opts.asking_always), folder],
+                                 capture_output=True).stdout.decode("utf-8", "replace")
+            always = dict(line.split("\t")[0::2] for line in out.split("\n")[0::2] if line)
     finally:
         if not opts.keep:
             shutil.rmtree(folder, ignore_errors=True)
@@ -408,6 +416,12 @@ def main():
     bad += ["\t".join([name] + lines[name]) for name in lines if name not in answers]
     problems += [f"a line that names no table, or one twice: {line!r}" for line in bad]
     problems += ["standard error:\n" + stderr] if stderr else []
+    if opts.asking_always:
+        differ = [f"{t.name}: TEXT {answers[t.name][1]}, asking uchardet always "
+                  f"{always.get(t.name)}" for t in tables
+                  if always.get(t.name) != answers[t.name][1]]
+        problems += ([f"{len(differ)} tables answered otherwise asking uchardet always"]
+                     if differ and kind.held_out else differ)
     for p in problems:
         print("FAIL " + p)
     verdict = "0 passed, 1 failed" if problems else "1 passed, 0 failed"
