@@ -125,17 +125,20 @@ bool HasHighBytes(std::span<const std::uint8_t> text) {
 
 bool AsciiLetter(std::uint8_t b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
 
-// How many characters of a double-byte encoding stand between letters of
-// ASCII: a byte beyond ASCII whose second byte is a letter of ASCII, with
-// one before it and one after. Writing in such an encoding hardly ever has
-// one; a Latin page's letter with an accent in the middle of a word reads
-// as one.
+// How many characters of a double-byte encoding stand alone in a word of
+// ASCII's letters: a byte beyond ASCII with none beside it or beside its
+// second byte, and a letter of ASCII before it or after its second. Writing
+// in such an encoding has its characters side by side, a Latin word beside
+// one now and then ("A型"); a Latin page's text has each letter with an
+// accent alone in a word ("prostituée", "piëdestal").
 std::size_t DoubleBytesInLatinWords(std::span<const std::uint8_t> text) {
   std::size_t found = 0;
-  for (std::size_t i = 1; i + 2 < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] < 0x80) continue;
-    found +=
-        AsciiLetter(text[i - 1]) && AsciiLetter(text[i + 1]) && AsciiLetter(text[i + 2]) ? 1 : 0;
+    const std::uint8_t before = i > 0 ? text[i - 1] : ' ';
+    const std::uint8_t after = i + 2 < text.size() ? text[i + 2] : ' ';
+    const bool alone = before < 0x80 && after < 0x80;
+    found += alone && (AsciiLetter(before) || AsciiLetter(after)) ? 1 : 0;
     ++i;  // its second byte
   }
   return found;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "detect/code_page_guess.h"
 #include "detect/detect_line.h"
@@ -264,23 +265,34 @@ TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
   }
 }
 
-// A sign that another page reads as a piece of a drawn frame tells the two
-// apart: no frame has a piece alone among words. In 850 "§ 12", in 437 "⌡ 12";
-// the rest reads alike in both.
-TEST(CodePageGuess, LonePieceOfAFrameIsNoSign) {
-  const Bytes paragraph = Text(
-      "Die Gr\x94\xE1"
-      "e der R\x84ume richtet sich nach \xF5 12 der Verordnung: "
-      "f\x81r jeden Arbeitsplatz m\x81ssen gen\x81gend Fl\x84"
-      "che und Luft bleiben, "
-      "und die T\x81ren \x94"
-      "ffnen sich nach au\xE1"
-      "en.\n");
-  Bytes text;
-  for (int i = 0; i < 8; ++i) text.insert(text.end(), paragraph.begin(), paragraph.end());
+// Texts that a few bytes tell the page of. A sign that another page reads as
+// a piece of a drawn frame: no frame has a piece alone among words (850's
+// "§ 12", 437's "⌡ 12"; the rest reads alike in both). And a text with few
+// letters beyond ASCII, each alone in a word: as a double-byte encoding's,
+// each would be a character alone in a Latin word.
+TEST(CodePageGuess, FewBytesThatTellThePage) {
+  const std::vector<std::tuple<std::string, std::int32_t, std::string>> cases{
+      {"German in 850, a sign", 850,
+       "Die Gr\x94\xE1"
+       "e der R\x84ume richtet sich nach \xF5 12 der Verordnung: f\x81r jeden Arbeitsplatz "
+       "m\x81ssen gen\x81gend Fl\x84"
+       "che und Luft bleiben, und die T\x81ren \x94"
+       "ffnen sich nach au\xE1"
+       "en.\n"},
+      {"Dutch in Mac Roman, four letters", 10000,
+       "Het woord komt uit het Frans: prostitu\x8E"
+       "e, zoals in de oude teksten.\n"
+       "Een beeld staat op een pi\x91"
+       "destal van steen.\n"
+       "Zij schreven appel en app\x8Fl door elkaar.\n"
+       "De boer zaait ma\x95s en tarwe.\n"}};
   testing::FakeLibraries libraries;
-  CodePageGuesser guesser(libraries);
-  EXPECT_EQ(guesser.guess(text, -1).codePage, 850) << "0: unsure";
+  for (const auto& [name, page, paragraph] : cases) {
+    Bytes text;
+    while (text.size() < 1100) text.insert(text.end(), paragraph.begin(), paragraph.end());
+    CodePageGuesser guesser(libraries);
+    EXPECT_EQ(guesser.guess(text, -1).codePage, page) << name << " (0: unsure)";
+  }
 }
 
 }  // namespace
