@@ -11,6 +11,7 @@
 //                     asciiWeight multiByteFullEvidence otherMultiBytePrior]
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,28 +22,30 @@
 #include "platform/posix/utf8_escape.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 14) {
+  using tablemark::GuessModel;
+  // The constants the command line gives, in its order.
+  constexpr double GuessModel::*kConstants[] = {&GuessModel::temperature,
+                                                &GuessModel::unknownPairCost,
+                                                &GuessModel::multiBytePairCost,
+                                                &GuessModel::uchardetStrong,
+                                                &GuessModel::uchardetWeak,
+                                                &GuessModel::mixturePrior,
+                                                &GuessModel::strayCost,
+                                                &GuessModel::awayPagePrior,
+                                                &GuessModel::evidencePairs,
+                                                &GuessModel::asciiWeight,
+                                                &GuessModel::multiByteFullEvidence,
+                                                &GuessModel::otherMultiBytePrior};
+  constexpr int kGiven = static_cast<int>(std::size(kConstants));
+  if (argc != 2 && argc != 2 + kGiven) {
     std::fprintf(stderr,
                  "usage: guess_shares DIR [temperature unknownPairCost multiBytePairCost "
                  "uchardetStrong uchardetWeak mixturePrior strayCost awayPagePrior "
                  "evidencePairs asciiWeight multiByteFullEvidence otherMultiBytePrior]\n");
     return 2;
   }
-  tablemark::GuessModel model;
-  if (argc == 14) {
-    model.temperature = std::atof(argv[2]);
-    model.unknownPairCost = std::atof(argv[3]);
-    model.multiBytePairCost = std::atof(argv[4]);
-    model.uchardetStrong = std::atof(argv[5]);
-    model.uchardetWeak = std::atof(argv[6]);
-    model.mixturePrior = std::atof(argv[7]);
-    model.strayCost = std::atof(argv[8]);
-    model.awayPagePrior = std::atof(argv[9]);
-    model.evidencePairs = std::atof(argv[10]);
-    model.asciiWeight = std::atof(argv[11]);
-    model.multiByteFullEvidence = std::atof(argv[12]);
-    model.otherMultiBytePrior = std::atof(argv[13]);
-  }
+  GuessModel model;
+  for (int i = 2; i < argc; ++i) model.*kConstants[i - 2] = std::atof(argv[i]);
   model.alwaysAskDetector = true;
   tablemark::posix::PosixConsole console;
   tablemark::posix::PosixFileSystem files;
