@@ -41,7 +41,13 @@ constexpr std::uint8_t kPiece = 16;   // a piece of a drawn frame (see Piece)
 // another script, a piece of a drawn frame or a sign of mathematics in it
 // ("S\u2552o", "\u03B1blast"): that is what a wrong page makes of a letter.
 bool Alien(char16_t c, bool letter, Script script) {
-  if (!letter) return c >= 0x2200 && c <= 0x25FF;  // mathematics, technical, drawing, shapes
+  // Mathematics, technical signs, drawing, shapes; and accents standing on
+  // their own (¨ ¯ ¸ ˘ ˙ ˚ ˛ ˜ ˝ ˇ), where no word has one beside a letter (´
+  // stands for an apostrophe now and then).
+  if (!letter) {
+    return (c >= 0x2200 && c <= 0x25FF) || c == 0xA8 || c == 0xAF || c == 0xB8 ||
+           (c >= 0x2D8 && c <= 0x2DD) || c == 0x2C7;
+  }
   const auto in = [c](char16_t from, char16_t to) { return c >= from && c <= to; };
   Script of;
   if (in(0, 0x024F) || in(0x1E00, 0x1EFF) || in(0x2070, 0x209F) || in(0xFB00, 0xFB06)) {

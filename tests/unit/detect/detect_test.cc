@@ -285,7 +285,12 @@ TEST(CodePageGuess, FewBytesThatTellThePage) {
        "Een beeld staat op een pi\x91"
        "destal van steen.\n"
        "Zij schreven appel en app\x8Fl door elkaar.\n"
-       "De boer zaait ma\x95s en tarwe.\n"}};
+       "De boer zaait ma\x95s en tarwe.\n"},
+      {"French in 850, a Spanish word", 850,
+       "Pour la f\x88te, les enfants cassent une pi\xA4"
+       "ata pleine de bonbons et de jouets.\n"
+       "La pi\x8A"
+       "ce est grande et claire, avec une fen\x88tre sur le jardin.\n"}};
   testing::FakeLibraries libraries;
   for (const auto& [name, page, paragraph] : cases) {
     Bytes text;
