@@ -603,9 +603,11 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
   // where it could change the verdict, as it takes more time than the rest.
   // It reads the text as it is: a multi-byte encoding's characters do not
   // stop at the places words do for the letter pairs.
+  // Each group's weight and the whole's, against the likeliest hypothesis.
   double most = -HUGE_VAL;
-  for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
   const auto weighGroups = [&] {
+    most = -HUGE_VAL;
+    for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
     for (Group& group : groups) group.share = 0;
     double whole = 0;
     for (const Hypothesis& h : hypotheses) {
@@ -651,8 +653,6 @@ void CodePageGuesser::weigh(std::span<const std::uint8_t> text, std::int32_t mar
         h.score += h.group >= 0 && h.group == answerGroup ? weight : 0.0;
       }
     }
-    most = -HUGE_VAL;
-    for (const Hypothesis& h : hypotheses) most = std::max(most, h.score);
     whole = weighGroups();
   }
 
