@@ -173,6 +173,68 @@ inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::u
          ((a & kSmall) != 0 && (b & kCapital) != 0 ? stray : 0);
 }
 
+// The bytes of a charset's text that are one half of a quotation mark whose
+// other half the text lacks: a guillemet that opens nothing or closes
+// nothing is no quotation, but what a wrong page makes of a sign (865's ¤
+// read as 850's »). 0 for none.
+struct LoneQuotes {
+  std::uint8_t first = 0, second = 0;
+  bool has() const { return first != 0 || second != 0; }
+  bool is(std::uint8_t byte) const { return byte == first || byte == second; }
+};
+
+// Where each charset has « and », and ‹ and ›: 0 where it has none.
+using QuoteHalves = std::array<std::array<std::uint8_t, 2>, 2>;
+const std::vector<QuoteHalves>& QuoteBytes() {
+  static const std::vector<QuoteHalves> made = [] {
+    constexpr char16_t kHalves[2][2] = {{0xAB, 0xBB}, {0x2039, 0x203A}};
+    std::vector<QuoteHalves> bytes;
+    for (const SingleByteCharset& charset : SingleByteCharsets()) {
+      QuoteHalves halves{};
+      for (std::size_t i = 0; i < 128; ++i) {
+        for (std::size_t q = 0; q < 2; ++q) {
+          for (std::size_t h = 0; h < 2; ++h) {
+            if (charset.reads[i] == kHalves[q][h])
+              halves[q][h] = static_cast<std::uint8_t>(0x80 + i);
+          }
+        }
+      }
+      bytes.push_back(halves);
+    }
+    return bytes;
+  }();
+  return made;
+}
+
+// `occurs(byte)` tells whether the text holds a byte.
+template <typename Occurs>
+LoneQuotes LoneQuotesOf(std::size_t charset, const Occurs& occurs) {
+  LoneQuotes lone;
+  const QuoteHalves& halves = QuoteBytes()[charset];
+  std::uint8_t* slot[2] = {&lone.first, &lone.second};
+  for (std::size_t q = 0; q < 2; ++q) {
+    const auto [open, close] = halves[q];
+    if (open == 0 || close == 0) continue;
+    if (occurs(open) != occurs(close)) *slot[q] = occurs(open) ? open : close;
+  }
+  return lone;
+}
+
+// A pair's cost where the text has a lone half of a quotation mark: at
+// least what it costs with that half read as a sign. Never less than
+// without, so that what PairFloors learns stays a bound.
+inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
+                              std::uint32_t stray, const LoneQuotes& lone) {
+  const std::uint32_t cost = PairCost(pairing, first, second, stray);
+  if (!lone.is(first) && !lone.is(second)) return cost;
+  const LanguageModel& model = kLanguageModels[pairing.language];
+  const std::size_t n = model.alphabet.size() + kFirstLetter;
+  const SymbolMap& map = pairing.symbols;
+  const auto symbol = [&](std::uint8_t byte) { return lone.is(byte) ? kSymbol : map.symbol[byte]; };
+  const std::uint32_t extra = lone.is(second) ? kSignCap : map.extra[second];
+  return std::max(cost, Bounded(model.costs[symbol(first) * n + symbol(second)] + extra, stray));
+}
+
 std::uint8_t Fold(std::uint8_t byte) {
   if (byte >= 'A' && byte <= 'Z') return static_cast<std::uint8_t>(byte + ('a' - 'A'));
   if ((byte >= 'a' && byte <= 'z') || byte >= 0x80) return byte;
@@ -390,9 +452,13 @@ std::vector<ReadingCost> ScoreReadings(const PairCounts& pairs, std::uint32_t st
                                                 : static_cast<std::int64_t>(std::floor(giveUp));
     std::uint64_t cost = 0;
     bool complete = true;
+    const LoneQuotes lone =
+        LoneQuotesOf(pairing.charset, [&](std::uint8_t byte) { return pairs.occurs(byte); });
     // Each byte is the second of one pair, so its extra is counted once.
     for (const PairCounts::Pair& pair : high) {
-      cost += std::uint64_t{pair.count} * PairCost(pairing, pair.first, pair.second, strayCost);
+      cost += std::uint64_t{pair.count} *
+              (lone.has() ? PairCost(pairing, pair.first, pair.second, strayCost, lone)
+                          : PairCost(pairing, pair.first, pair.second, strayCost));
       if (static_cast<std::int64_t>(cost) > limit) {
         complete = false;
         break;
@@ -455,9 +521,11 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
     valueHigh = high_.size();
     high = false;
   };
+  occurs_.fill(false);
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     high = high || byte >= 0x80;
+    if (byte >= 0x80) occurs_[byte - 0x80] = true;
     if (!(folded == ' ' && previous == ' ')) add(First(previous, folded), folded);
     previous = folded == ' ' ? ' ' : byte;
     if (byte == '\n') end();
@@ -483,8 +551,10 @@ const std::vector<ValueCost>& ValuePairs::costs(std::size_t charset, std::size_t
   reading.charset = charset;
   reading.language = language;
   const Pairing& pairing = PairingOf(charset, language);
+  const LoneQuotes lone =
+      LoneQuotesOf(charset, [&](std::uint8_t byte) { return occurs_[byte - 0x80]; });
   const auto cost = [&](const Pair& pair) {
-    return PairCost(pairing, pair.first, pair.second, strayCost);
+    return PairCost(pairing, pair.first, pair.second, strayCost, lone);
   };
   std::vector<std::uint64_t>& lows = lowCosts_[language];
   if (lows.empty() && !lowEnds_.empty()) {

@@ -162,6 +162,7 @@ class ValuePairs {
   std::size_t readingsUsed_ = 0;
   std::vector<Pair> low_, high_;                   // value after value
   std::vector<std::uint32_t> lowEnds_, highEnds_;  // where each value's pairs end
+  std::array<bool, 128> occurs_{};                 // which bytes of 0x80 and above the text holds
   // Each language's costs of the values' pairs below 0x80, once counted.
   std::vector<std::vector<std::uint64_t>> lowCosts_;
   std::uint32_t lowStray_ = 0;

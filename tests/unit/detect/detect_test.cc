@@ -269,7 +269,9 @@ TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
 // a piece of a drawn frame: no frame has a piece alone among words (850's
 // "§ 12", 437's "⌡ 12"; the rest reads alike in both). And a text with few
 // letters beyond ASCII, each alone in a word: as a double-byte encoding's,
-// each would be a character alone in a Latin word.
+// each would be a character alone in a Latin word. And one that tells only
+// what the page is not: 865's ¤ is 850's », but a closing guillemet that
+// nothing opens is no quotation (the rest reads alike in both: unsure).
 TEST(CodePageGuess, FewBytesThatTellThePage) {
   const std::vector<std::tuple<std::string, std::int32_t, std::string>> cases{
       {"German in 850, a sign", 850,
@@ -286,6 +288,9 @@ TEST(CodePageGuess, FewBytesThatTellThePage) {
        "destal van steen.\n"
        "Zij schreven appel en app\x8Fl door elkaar.\n"
        "De boer zaait ma\x95s en tarwe.\n"},
+      {"Norwegian in 865, a currency sign", 0,
+       "Prisen: 8\xAF. Vi g\x86r p\x86"
+       " butikken i morgen f\x9Br det blir m\x9Brkt, og kj\x9Bper mye.\n"},
       {"French in 850, a Spanish word", 850,
        "Pour la f\x88te, les enfants cassent une pi\xA4"
        "ata pleine de bonbons et de jouets.\n"
