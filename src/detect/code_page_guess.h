@@ -58,7 +58,7 @@ struct GuessModel {
   // of text in its values, or not) was answered wrong in the kinds of
   // writing the model is tuned on. A small text rests on a few bytes beyond
   // ASCII, and a model sure of so little is sure too soon.
-  double sureShare = 0.9985813;
+  double sureShare = 0.9978545;
   double smallSureShare = 0.9999841;
   std::size_t smallText = 1024;
   // What a pair with a byte beyond ASCII costs in a script no model reads,

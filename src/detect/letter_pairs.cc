@@ -29,11 +29,26 @@ struct SymbolMap {
   std::array<std::uint8_t, 256> extra{};
   std::array<std::uint8_t, 256> kind{};
 };
-constexpr std::uint8_t kLetter = 1;   // of the language's alphabet
-constexpr std::uint8_t kAlien = 2;    // no word of the language has it (see Alien)
-constexpr std::uint8_t kSmall = 4;    // a small letter
-constexpr std::uint8_t kCapital = 8;  // a capital letter
-constexpr std::uint8_t kPiece = 16;   // a piece of a drawn frame (see Piece)
+constexpr std::uint8_t kLetter = 1;    // of the language's alphabet
+constexpr std::uint8_t kAlien = 2;     // no word of the language has it (see Alien)
+constexpr std::uint8_t kSmall = 4;     // a small letter
+constexpr std::uint8_t kCapital = 8;   // a capital letter
+constexpr std::uint8_t kPiece = 16;    // a piece of a drawn frame (see Piece)
+constexpr std::uint8_t kOutside = 32;  // a sign no word has inside it (see InWord)
+
+// A pair's second byte that no text gives as one (Fold makes it a
+// boundary): (byte, kWithin) stands for a byte between two letters of ASCII.
+constexpr std::uint8_t kWithin = 0;
+// What a sign between two letters costs on top of its pairs.
+constexpr std::uint32_t kWithinCost = 60;
+
+// Whether a character that is no letter may stand between two letters of a
+// word: an apostrophe, a hyphen, Catalan's middle dot, an ellipsis. Any
+// other sign there ("âren‰ovci") is what a wrong page makes of a letter.
+bool InWord(char16_t c) {
+  return c == 0x2019 || c == 0x2018 || c == 0xB4 || c == 0x2BC || c == 0xAD || c == 0x2013 ||
+         c == 0x2014 || c == 0x2010 || c == 0xB7 || c == 0x2026;
+}
 
 // Whether a character of a charset can stand beside the letters of a
 // language's words. A name from abroad brings letters of its own script, a
@@ -91,6 +106,7 @@ SymbolMap MapSymbols(const SingleByteCharset& charset, const LanguageModel& mode
     std::uint8_t& kind = map.kind[0x80 + i];
     if (charset.reads[i] != 0xFFFF && Alien(charset.reads[i], letter, model.script)) kind |= kAlien;
     if (Piece(charset.reads[i])) kind |= kPiece;
+    if (!letter && charset.reads[i] != 0xFFFF && !InWord(charset.reads[i])) kind |= kOutside;
     if (letter) kind |= charset.reads[i] == seen ? kSmall : kCapital;
     std::uint8_t& symbol = map.symbol[0x80 + i];
     if (seen >= 0xFFFE) {
@@ -154,9 +170,10 @@ std::uint32_t Bounded(std::uint32_t cost, std::uint32_t stray) {
 // language's cost of their symbols and what the second costs on top, bounded.
 inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
                               std::uint32_t stray) {
+  const SymbolMap& map = pairing.symbols;
+  if (second == kWithin) return (map.kind[first] & kOutside) != 0 ? kWithinCost : 0;
   const LanguageModel& model = kLanguageModels[pairing.language];
   const std::size_t n = model.alphabet.size() + kFirstLetter;
-  const SymbolMap& map = pairing.symbols;
   const std::uint32_t cost = model.costs[map.symbol[first] * n + map.symbol[second]];
   const unsigned a = map.kind[first], b = map.kind[second];
   // Beside a letter, an alien character costs what one never used does, in
@@ -226,7 +243,7 @@ LoneQuotes LoneQuotesOf(std::size_t charset, const Occurs& occurs) {
 inline std::uint32_t PairCost(const Pairing& pairing, std::uint8_t first, std::uint8_t second,
                               std::uint32_t stray, const LoneQuotes& lone) {
   const std::uint32_t cost = PairCost(pairing, first, second, stray);
-  if (!lone.is(first) && !lone.is(second)) return cost;
+  if (second == kWithin || (!lone.is(first) && !lone.is(second))) return cost;
   const LanguageModel& model = kLanguageModels[pairing.language];
   const std::size_t n = model.alphabet.size() + kFirstLetter;
   const SymbolMap& map = pairing.symbols;
@@ -245,6 +262,10 @@ std::uint8_t Fold(std::uint8_t byte) {
 // ASCII a capital stays one, for the case of the two to be weighed.
 std::uint8_t First(std::uint8_t byte, std::uint8_t second) {
   return second >= 0x80 && byte >= 'A' && byte <= 'Z' ? byte : Fold(byte);
+}
+
+bool AsciiLetter(std::uint8_t byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
 }  // namespace
@@ -294,11 +315,14 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
     if (counts_[pair]++ == 0) touched_.push_back(pair);
   };
   std::uint8_t previous = ' ';  // as it is, but any byte Fold makes a boundary
+  std::uint8_t before = ' ';    // the byte before it, alike
   for (const std::uint8_t byte : text) {
     const std::uint8_t folded = Fold(byte);
     ++occurrences_[byte];
     if (folded == ' ' && previous == ' ') continue;
     add(First(previous, folded), folded);
+    if (previous >= 0x80 && AsciiLetter(before) && AsciiLetter(byte)) add(previous, kWithin);
+    before = previous;
     previous = folded == ' ' ? ' ' : byte;
   }
   if (previous != ' ') add(Fold(previous), ' ');
@@ -309,7 +333,7 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
                        counts_[pair]};
     const bool high = counted.first >= 0x80 || counted.second >= 0x80;
     (high ? high_ : low_).push_back(counted);
-    highPairCount_ += high ? counted.count : 0;
+    highPairCount_ += high && counted.second != kWithin ? counted.count : 0;
   }
 }
 
@@ -505,7 +529,7 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   readingsUsed_ = 0;
   std::size_t valueLow = 0, valueHigh = 0;  // where the value's pairs begin
   bool high = false;
-  std::uint8_t previous = ' ';
+  std::uint8_t previous = ' ', before = ' ';
   const auto add = [&](std::uint8_t first, std::uint8_t second) {
     (first >= 0x80 || second >= 0x80 ? high_ : low_).push_back({first, second});
   };
@@ -526,7 +550,11 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
     const std::uint8_t folded = Fold(byte);
     high = high || byte >= 0x80;
     if (byte >= 0x80) occurs_[byte - 0x80] = true;
-    if (!(folded == ' ' && previous == ' ')) add(First(previous, folded), folded);
+    if (!(folded == ' ' && previous == ' ')) {
+      add(First(previous, folded), folded);
+      if (previous >= 0x80 && AsciiLetter(before) && AsciiLetter(byte)) add(previous, kWithin);
+      before = previous;
+    }
     previous = folded == ' ' ? ' ' : byte;
     if (byte == '\n') end();
   }

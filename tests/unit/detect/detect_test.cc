@@ -272,6 +272,8 @@ TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
 // each would be a character alone in a Latin word. And one that tells only
 // what the page is not: 865's ¤ is 850's », but a closing guillemet that
 // nothing opens is no quotation (the rest reads alike in both: unsure).
+// And a letter that the other page reads as a sign between two letters,
+// where no word has one (850's "Bjørn" read in 437 as "Bj¢rn").
 TEST(CodePageGuess, FewBytesThatTellThePage) {
   const std::vector<std::tuple<std::string, std::int32_t, std::string>> cases{
       {"German in 850, a sign", 850,
@@ -291,6 +293,11 @@ TEST(CodePageGuess, FewBytesThatTellThePage) {
       {"Norwegian in 865, a currency sign", 0,
        "Prisen: 8\xAF. Vi g\x86r p\x86"
        " butikken i morgen f\x9Br det blir m\x9Brkt, og kj\x9Bper mye.\n"},
+      {"German in 850, a Danish name", 850,
+       "Im Sommer f\x84"
+       "hrt Bj\x9B"
+       "rn nach D\x84"
+       "nemark, wo er mit seiner Familie am Strand wohnt.\n"},
       {"French in 850, a Spanish word", 850,
        "Pour la f\x88te, les enfants cassent une pi\xA4"
        "ata pleine de bonbons et de jouets.\n"
