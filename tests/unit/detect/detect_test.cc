@@ -273,7 +273,8 @@ TEST(CodePageGuess, ShortMisleadingTextIsUnsure) {
 // what the page is not: 865's ¤ is 850's », but a closing guillemet that
 // nothing opens is no quotation (the rest reads alike in both: unsure).
 // And a letter that the other page reads as a sign between two letters,
-// where no word has one (850's "Bjørn" read in 437 as "Bj¢rn").
+// where no word has one (850's "Bjørn" read in 437 as "Bj¢rn"), unlike an
+// apostrophe (1252's "l’homme", not Mac Roman's "líhomme").
 TEST(CodePageGuess, FewBytesThatTellThePage) {
   const std::vector<std::tuple<std::string, std::int32_t, std::string>> cases{
       {"German in 850, a sign", 850,
@@ -298,6 +299,14 @@ TEST(CodePageGuess, FewBytesThatTellThePage) {
        "hrt Bj\x9B"
        "rn nach D\x84"
        "nemark, wo er mit seiner Familie am Strand wohnt.\n"},
+      {"French in 1252, apostrophes", 1252,
+       "Il dit qu\x92il viendra, et l\x92homme d\x92"
+       "affaires l\x92"
+       "attend jusqu\x92"
+       "au soir "
+       "dans l\x92"
+       "entr\xE9"
+       "e de l\x92immeuble.\n"},
       {"French in 850, a Spanish word", 850,
        "Pour la f\x88te, les enfants cassent une pi\xA4"
        "ata pleine de bonbons et de jouets.\n"
