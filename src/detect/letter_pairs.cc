@@ -268,6 +268,32 @@ bool AsciiLetter(std::uint8_t byte) {
   return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
+// A text's pairs as the models see them, byte by byte: runs of boundaries
+// are one, and a byte beyond ASCII between two letters of ASCII is also
+// given as (byte, kWithin). Whole texts and value by value are counted
+// alike, so that a text costs the same read either way.
+class PairWalk {
+ public:
+  template <typename Add>
+  void step(std::uint8_t byte, const Add& add) {
+    const std::uint8_t folded = Fold(byte);
+    if (folded == ' ' && previous_ == ' ') return;
+    add(First(previous_, folded), folded);
+    if (previous_ >= 0x80 && AsciiLetter(before_) && AsciiLetter(byte)) add(previous_, kWithin);
+    before_ = previous_;
+    previous_ = folded == ' ' ? ' ' : byte;
+  }
+  // The pair that ends the text.
+  template <typename Add>
+  void finish(const Add& add) const {
+    if (previous_ != ' ') add(Fold(previous_), ' ');
+  }
+
+ private:
+  std::uint8_t previous_ = ' ';  // as it is, but any byte Fold makes a boundary
+  std::uint8_t before_ = ' ';    // the byte before it, alike
+};
+
 }  // namespace
 
 std::span<const SingleByteCharset> SingleByteCharsets() { return kSingleByteCharsets; }
@@ -314,18 +340,12 @@ void PairCounts::count(std::span<const std::uint8_t> text) {
     const std::uint16_t pair = static_cast<std::uint16_t>(first << 8 | second);
     if (counts_[pair]++ == 0) touched_.push_back(pair);
   };
-  std::uint8_t previous = ' ';  // as it is, but any byte Fold makes a boundary
-  std::uint8_t before = ' ';    // the byte before it, alike
+  PairWalk walk;
   for (const std::uint8_t byte : text) {
-    const std::uint8_t folded = Fold(byte);
     ++occurrences_[byte];
-    if (folded == ' ' && previous == ' ') continue;
-    add(First(previous, folded), folded);
-    if (previous >= 0x80 && AsciiLetter(before) && AsciiLetter(byte)) add(previous, kWithin);
-    before = previous;
-    previous = folded == ' ' ? ' ' : byte;
+    walk.step(byte, add);
   }
-  if (previous != ' ') add(Fold(previous), ' ');
+  walk.finish(add);
   high_.clear();
   low_.clear();
   for (const std::uint16_t pair : touched_) {
@@ -529,7 +549,7 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   readingsUsed_ = 0;
   std::size_t valueLow = 0, valueHigh = 0;  // where the value's pairs begin
   bool high = false;
-  std::uint8_t previous = ' ', before = ' ';
+  PairWalk walk;
   const auto add = [&](std::uint8_t first, std::uint8_t second) {
     (first >= 0x80 || second >= 0x80 ? high_ : low_).push_back({first, second});
   };
@@ -547,18 +567,12 @@ void ValuePairs::read(std::span<const std::uint8_t> text) {
   };
   occurs_.fill(false);
   for (const std::uint8_t byte : text) {
-    const std::uint8_t folded = Fold(byte);
     high = high || byte >= 0x80;
     if (byte >= 0x80) occurs_[byte - 0x80] = true;
-    if (!(folded == ' ' && previous == ' ')) {
-      add(First(previous, folded), folded);
-      if (previous >= 0x80 && AsciiLetter(before) && AsciiLetter(byte)) add(previous, kWithin);
-      before = previous;
-    }
-    previous = folded == ' ' ? ' ' : byte;
+    walk.step(byte, add);
     if (byte == '\n') end();
   }
-  if (previous != ' ') add(Fold(previous), ' ');
+  walk.finish(add);
   if (!text.empty() && text.back() != '\n') end();
 }
 
